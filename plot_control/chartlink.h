@@ -1,0 +1,172 @@
+/*
+ * chartlink: drive the plotting program gnuplot from C or C++.
+ *
+ * A handle owns one gnuplot process, started with its standard input
+ * connected to a pipe. The library writes one command line at a time into
+ * that pipe and flushes it at once; nothing is ever read back, so gnuplot's
+ * own complaints (a bad expression, an unreadable file) go to its standard
+ * error and never reach the caller.
+ *
+ * Lifecycle:
+ *   1. Open:  gnuplot_init() finds gnuplot and starts it.
+ *   2. Use:   gnuplot_cmd() sends any line; gnuplot_setstyle() and the axis
+ *             labels shape what follows; the gnuplot_plot_*() operations draw.
+ *             The first plot on a handle uses the verb "plot", every later
+ *             one "replot", so curves accumulate on one graph.
+ *   3. Reset: gnuplot_resetplot() forgets the plots and deletes their data
+ *             files; the next plot starts a new graph.
+ *   4. Close: gnuplot_close() ends gnuplot, deletes the data files and frees
+ *             the handle.
+ * gnuplot_plot_once() does all four in a single call.
+ *
+ * Failure contract, for every operation:
+ *   - Nothing returns an error code. A failure or warning is one fixed
+ *     message on standard error, with no prefix; some end without a newline.
+ *   - A null handle, or a null text the operation needs, makes it return at
+ *     once: nothing is sent and nothing changes.
+ *   - A command line holds at most CHARTLINK_MAX_COMMAND_LENGTH characters
+ *     before its newline. A longer one is refused whole ("command too long:
+ *     not sent\n"). A line the library builds from a title, label or
+ *     expression holding a newline is refused too ("command holds a line
+ *     break: not sent\n"). A refused plot changes no count.
+ *   - Writes into the pipe of a gnuplot that has ended fail quietly; they
+ *     never raise SIGPIPE in the caller.
+ *
+ * Ownership: the handle and its data files belong to the library from
+ * gnuplot_init() to gnuplot_close(). Arrays, titles, labels and expressions
+ * stay the caller's and are only read during the call.
+ *
+ * Trust: titles, labels and expressions reach gnuplot unchanged. A double
+ * quote in them ends gnuplot's string, and backquotes inside double-quoted
+ * text make gnuplot run a shell command. Pass only text you trust.
+ *
+ * Not thread-safe: use a handle from one thread at a time.
+ */
+#ifndef CHARTLINK_H
+#define CHARTLINK_H
+
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__) || defined(__clang__)
+#define CHARTLINK_PRINTF_FORMAT(format_index, first_arg) \
+    __attribute__((format(printf, format_index, first_arg)))
+#else
+#define CHARTLINK_PRINTF_FORMAT(format_index, first_arg)
+#endif
+
+/* Bytes of a style name, NUL included. */
+#define CHARTLINK_STYLE_SIZE 32
+/* Data files one handle can hold before a reset or close. */
+#define CHARTLINK_MAX_TEMP_FILES 64
+/* Bytes of one data file's path, NUL included. */
+#define CHARTLINK_TEMP_NAME_SIZE 512
+/* Longest command line, in characters before its newline. */
+#define CHARTLINK_MAX_COMMAND_LENGTH 2046
+/* Longest function-plot title in bytes; longer ones are cut at a UTF-8
+ * character boundary. */
+#define CHARTLINK_MAX_TITLE_LENGTH 79
+
+/* The control record behind a handle. Read its fields if you like; change
+ * them only through the operations below. */
+typedef struct _GNUPLOT_CTRL_ {
+    FILE *command_stream;             /* write end of the pipe to gnuplot */
+    int plot_count;                   /* plots sent since open or reset: picks plot/replot */
+    char style[CHARTLINK_STYLE_SIZE]; /* one of the nine style names */
+    char temp_files[CHARTLINK_MAX_TEMP_FILES][CHARTLINK_TEMP_NAME_SIZE];
+    int temp_file_count; /* slots 0 .. temp_file_count-1 hold data files */
+} _GNUPLOT_CTRL_;
+
+/* ---- 1. Open ---------------------------------------------------------- */
+
+/* Starts gnuplot and returns a new handle with style "points" and no plots.
+ * Warns "cannot find DISPLAY variable: is it set?\n" when DISPLAY is unset,
+ * and still opens. Returns null, having started nothing, after "cannot find
+ * gnuplot in your PATH" (no newline) when no executable gnuplot is in the
+ * current directory or along PATH, "cannot allocate memory for the plot
+ * handle\n", or "error starting gnuplot\n" when the process cannot start.
+ * The caller owns the handle and must pass it to gnuplot_close(). */
+_GNUPLOT_CTRL_ *gnuplot_init(void);
+
+/* Returns the directory holding an executable `name`: "." for the current
+ * directory, which is tried first, else the PATH entry exactly as written
+ * (an empty entry means "."). Null when it is found nowhere, or after
+ * "PATH variable not set\n" when PATH is unset. The text lives in one
+ * static buffer, valid until the next call: not reentrant. Candidates
+ * longer than 4095 bytes are skipped. */
+char *gnuplot_get_program_path(const char *name);
+
+/* ---- 2. Send and plot ------------------------------------------------- */
+
+/* Formats a line as printf does, appends a newline and sends it. The text
+ * goes out as formatted, newlines included; it is not counted as a plot.
+ * A line too long is refused; "cannot format command: not sent\n" when
+ * printf itself fails on the format. */
+void gnuplot_cmd(_GNUPLOT_CTRL_ *handle, const char *format, ...) CHARTLINK_PRINTF_FORMAT(2, 3);
+
+/* Sets the style of the plots that follow: "lines", "points",
+ * "linespoints", "impulses", "dots", "steps", "errorbars", "boxes" or
+ * "boxerrorbars", matched byte for byte. Any other name, null included,
+ * gives "warning: unknown requested style: using points\n" and "points".
+ * Sends nothing. */
+void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style);
+
+/* Send set xlabel "<label>" and set ylabel "<label>". Not counted as plots. */
+void gnuplot_set_xlabel(_GNUPLOT_CTRL_ *handle, const char *label);
+void gnuplot_set_ylabel(_GNUPLOT_CTRL_ *handle, const char *label);
+
+/* Plots an expression of x in gnuplot's syntax, such as "sin(x)":
+ * <verb> <equation> title "<title>" with <style>. A null title is sent as
+ * "no title"; a title longer than 79 bytes is cut. */
+void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const char *title);
+
+/* Plots the line a * x + b, titled as gnuplot_plot_equation() does. The
+ * numbers print as %g would when that reads back exactly, otherwise with
+ * every digit needed, whatever the locale. */
+void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *title);
+
+/* Plot count values of x, one per line, or count x/y pairs. The values go
+ * into a new owner-only file /tmp/chartlink-XXXXXX that the handle owns
+ * until reset or close; the command is <verb> "<file>" [title "<title>"]
+ * with <style>, the title clause left out for a null title. Return silently
+ * for a null handle or array or a count below 1. Otherwise refused, with
+ * no file left and no count changed, after "maximum # of temporary files
+ * reached (64): cannot open more" or "cannot create temporary file:
+ * exiting plot" (neither with a newline), "cannot write temporary file:
+ * plot not sent\n", or a refused command line. */
+void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title);
+void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
+                     const char *title);
+
+/* ---- 3. Reset --------------------------------------------------------- */
+
+/* Deletes the handle's data files and sets both counts to 0, so the next
+ * plot starts a new graph. Sends nothing; the style stays. */
+void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
+
+/* ---- 4. Close --------------------------------------------------------- */
+
+/* Closes the pipe, waits for gnuplot to end, deletes the data files and
+ * frees the handle, which must not be used again. When the wait fails it
+ * writes "problem closing communication to gnuplot\n" and still deletes
+ * and frees. A null handle is ignored. */
+void gnuplot_close(_GNUPLOT_CTRL_ *handle);
+
+/* ---- All in one call -------------------------------------------------- */
+
+/* Opens a handle, sets the style (null: "lines") and the axis labels (null:
+ * "X" and "Y"), plots x alone or the x/y pairs when y is given, prints
+ * "press ENTER to continue" on standard output, reads standard input up to
+ * and including the first newline (or to its end) and closes the handle.
+ * Returns at once, starting nothing, for a null x or a count below 1. */
+void gnuplot_plot_once(const char *title, const char *style, const char *x_label,
+                       const char *y_label, const double *x, const double *y, int count);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* CHARTLINK_H */

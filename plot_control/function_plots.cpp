@@ -1,0 +1,78 @@
+// Plots that need no data file, and the axis labels.
+#include <cstdio>
+#include <cstring>
+
+#include "internal.h"
+
+namespace {
+
+constexpr std::size_t title_buffer_size = CHARTLINK_MAX_TITLE_LENGTH + 1;
+
+struct Title {
+    char text[title_buffer_size];
+};
+
+bool is_utf8_continuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// The caller's title, or "no title", cut to fit without splitting a UTF-8
+// character (in malformed text, at most three bytes are given up).
+Title make_title(const char *title) {
+    if (title == nullptr)
+        title = "no title";
+    std::size_t length = strnlen(title, title_buffer_size);
+    if (length == title_buffer_size) {
+        length = CHARTLINK_MAX_TITLE_LENGTH;
+        for (int backed = 0; backed < 3 && is_utf8_continuation(title[length]); ++backed)
+            --length;
+    }
+    Title made;
+    std::memcpy(made.text, title, length);
+    made.text[length] = '\0';
+    return made;
+}
+
+void set_label(_GNUPLOT_CTRL_ *handle, const char *format, const char *label) {
+    chartlink::CommandLine line;
+    if (handle != nullptr && label != nullptr && chartlink::format_own_command(line, format, label))
+        chartlink::send_line(handle, line);
+}
+
+// Sends <verb> <curve> title "<title>" with <style> and counts the plot.
+void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title) {
+    chartlink::CommandLine line;
+    if (!chartlink::format_own_command(line, "%s %s title \"%s\" with %s",
+                                       chartlink::plot_verb(handle), curve, make_title(title).text,
+                                       handle->style))
+        return;
+    chartlink::send_line(handle, line);
+    chartlink::count_plot(handle);
+}
+
+} // namespace
+
+void gnuplot_set_xlabel(_GNUPLOT_CTRL_ *handle, const char *label) {
+    set_label(handle, "set xlabel \"%s\"", label);
+}
+
+void gnuplot_set_ylabel(_GNUPLOT_CTRL_ *handle, const char *label) {
+    set_label(handle, "set ylabel \"%s\"", label);
+}
+
+void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const char *title) {
+    if (handle != nullptr && equation != nullptr)
+        plot_function(handle, equation, title);
+}
+
+void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *title) {
+    if (handle == nullptr)
+        return;
+    char slope[chartlink::max_number_length + 1];
+    char intercept[chartlink::max_number_length + 1];
+    *chartlink::format_number(slope, a) = '\0';
+    *chartlink::format_number(intercept, b) = '\0';
+    char curve[2 * chartlink::max_number_length + 16];
+    std::snprintf(curve, sizeof curve, "%s * x + %s", slope, intercept);
+    plot_function(handle, curve, title);
+}

@@ -1,0 +1,38 @@
+// One call that plots, waits for Enter and cleans up.
+#include <cstdio>
+
+#include "chartlink.h"
+
+namespace {
+
+// Consumes standard input up to and including the first newline, stopping
+// at end of input too, so a closed or exhausted input never hangs the
+// caller. Anything after the newline stays for the caller.
+void wait_for_enter() {
+    int c;
+    do {
+        c = std::getchar();
+    } while (c != '\n' && c != EOF);
+}
+
+} // namespace
+
+void gnuplot_plot_once(const char *title, const char *style, const char *x_label,
+                       const char *y_label, const double *x, const double *y, int count) {
+    if (x == nullptr || count < 1)
+        return;
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    if (handle == nullptr)
+        return;
+    gnuplot_setstyle(handle, style != nullptr ? style : "lines");
+    gnuplot_set_xlabel(handle, x_label != nullptr ? x_label : "X");
+    gnuplot_set_ylabel(handle, y_label != nullptr ? y_label : "Y");
+    if (y != nullptr)
+        gnuplot_plot_xy(handle, x, y, count, title);
+    else
+        gnuplot_plot_x(handle, x, count, title);
+    std::puts("press ENTER to continue");
+    std::fflush(stdout);
+    wait_for_enter();
+    gnuplot_close(handle);
+}

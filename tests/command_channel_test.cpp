@@ -1,0 +1,210 @@
+#include <climits>
+#include <csignal>
+#include <regex>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+using test::run_session;
+
+TEST(Init, WarnsOnlyWhenDisplayIsUnsetAndOpensAHandleEitherWay) {
+    const struct {
+        std::optional<std::string> display;
+        const char *warning;
+    } cases[] = {
+        {std::nullopt, "cannot find DISPLAY variable: is it set?\n"}, {"", ""}, {":0", ""}};
+    for (const auto &c : cases) {
+        test::FakeGnuplot fake;
+        test::ScopedEnv display("DISPLAY", c.display);
+        test::Capture errors(2);
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        ASSERT_NE(handle, nullptr);
+        EXPECT_STREQ(handle->style, "points");
+        EXPECT_EQ(handle->plot_count, 0);
+        EXPECT_EQ(handle->temp_file_count, 0);
+        gnuplot_close(handle);
+        EXPECT_EQ(errors.text(), c.warning);
+    }
+}
+
+TEST(Init, WithoutGnuplotWritesItsMessagesInOrderAndReturnsNull) {
+    test::TempDir empty;
+    test::ScopedCwd cwd(empty.path());
+    test::ScopedEnv display("DISPLAY", std::nullopt);
+    const struct {
+        std::optional<std::string> path;
+        const char *messages;
+    } cases[] = {
+        {empty.path(),
+         "cannot find DISPLAY variable: is it set?\ncannot find gnuplot in your PATH"},
+        {std::nullopt, "cannot find DISPLAY variable: is it set?\nPATH variable not set\n"
+                       "cannot find gnuplot in your PATH"},
+    };
+    for (const auto &c : cases) {
+        test::ScopedEnv path("PATH", c.path);
+        test::Capture errors(2);
+        EXPECT_EQ(gnuplot_init(), nullptr);
+        EXPECT_EQ(errors.text(), c.messages);
+    }
+}
+
+TEST(Init, ReportsAProcessThatCannotStart) {
+    test::FakeGnuplot fake;
+    test::Capture errors(2);
+    const int status = test::run_in_child([] {
+        const rlimit no_new_files{3, 3}; // the pipe cannot be made
+        setrlimit(RLIMIT_NOFILE, &no_new_files);
+        return gnuplot_init() == nullptr ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(errors.text(), "error starting gnuplot\n");
+}
+
+TEST(Command, SendsTheFormattedTextAndOneNewline) {
+    const auto t = run_session([](_GNUPLOT_CTRL_ *h) {
+        gnuplot_cmd(h, "%s", "");
+        gnuplot_cmd(h, "set title \"%d%% of %s\"", 50, "it");
+        gnuplot_cmd(h, "print 1\n");
+        gnuplot_cmd(h, "%s", "plot x");
+        EXPECT_EQ(h->plot_count, 0); // sent by hand: not counted
+    });
+    EXPECT_EQ(t.sent, "\nset title \"50% of it\"\nprint 1\n\nplot x\n");
+    EXPECT_EQ(t.errors, "");
+}
+
+TEST(Command, RefusesALineLongerThan2046CharactersWhole) {
+    const std::string longest(2046, 'x');
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        gnuplot_cmd(h, "%s", longest.c_str());
+        gnuplot_cmd(h, "%sy", longest.c_str());
+        gnuplot_cmd(h, "%ls", L"\x10ffff"); // no such character in the C locale
+    });
+    EXPECT_EQ(t.sent, longest + "\n");
+    EXPECT_EQ(t.errors, "command too long: not sent\ncannot format command: not sent\n");
+}
+
+TEST(Style, MatchesTheNineNamesExactly) {
+    const struct {
+        const char *name;
+        const char *result;
+    } cases[] = {
+        {"lines", "lines"},
+        {"points", "points"},
+        {"linespoints", "linespoints"},
+        {"impulses", "impulses"},
+        {"dots", "dots"},
+        {"steps", "steps"},
+        {"errorbars", "errorbars"},
+        {"boxes", "boxes"},
+        {"boxerrorbars", "boxerrorbars"},
+        {"Lines", "points"},
+        {"line", "points"},
+        {"lines ", "points"},
+        {"", "points"},
+        {"boxerrorbarss", "points"},
+        {nullptr, "points"},
+    };
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        for (const auto &c : cases) {
+            gnuplot_setstyle(h, "steps");
+            test::Capture errors(2);
+            gnuplot_setstyle(h, c.name);
+            EXPECT_STREQ(h->style, c.result) << (c.name ? c.name : "null");
+            const bool known =
+                std::string(c.result) != "points" || (c.name && std::string(c.name) == "points");
+            EXPECT_EQ(errors.text(),
+                      known ? "" : "warning: unknown requested style: using points\n");
+        }
+    });
+    EXPECT_EQ(t.sent, "");
+}
+
+TEST(NullArguments, AreIgnoredWithoutAWord) {
+    test::Capture errors(2);
+    const double values[] = {1.0};
+    gnuplot_cmd(nullptr, "x");
+    gnuplot_setstyle(nullptr, "lines");
+    gnuplot_set_xlabel(nullptr, "x");
+    gnuplot_set_ylabel(nullptr, "y");
+    gnuplot_plot_equation(nullptr, "x", "t");
+    gnuplot_plot_slope(nullptr, 1, 2, "t");
+    gnuplot_plot_x(nullptr, values, 1, "t");
+    gnuplot_plot_xy(nullptr, values, values, 1, "t");
+    gnuplot_resetplot(nullptr);
+    gnuplot_close(nullptr);
+    EXPECT_EQ(gnuplot_get_program_path(nullptr), nullptr);
+    const auto t = run_session([](_GNUPLOT_CTRL_ *h) {
+        gnuplot_cmd(h, nullptr);
+        gnuplot_set_xlabel(h, nullptr);
+        gnuplot_set_ylabel(h, nullptr);
+        gnuplot_plot_equation(h, nullptr, "t");
+        EXPECT_EQ(h->plot_count, 0);
+    });
+    EXPECT_EQ(t.sent, "");
+    EXPECT_EQ(t.errors, "");
+    EXPECT_EQ(errors.text(), "");
+}
+
+TEST(DeadGnuplot, DoesNotKillTheCallerAndLeavesItsSignalsAlone) {
+    test::FakeGnuplot fake("exit");
+    const int status = test::run_in_child([&] {
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        while (!test::file_exists(fake.log())) // the fake has closed its input
+            usleep(1000);
+        gnuplot_cmd(handle, "set xrange [0:1]");
+        gnuplot_plot_equation(handle, "x", nullptr);
+        gnuplot_close(handle);
+        sigset_t pending, mask;
+        sigpending(&pending);
+        pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+        struct sigaction action {};
+        sigaction(SIGPIPE, nullptr, &action);
+        return sigismember(&pending, SIGPIPE) + 2 * sigismember(&mask, SIGPIPE) +
+               4 * (action.sa_handler != SIG_DFL);
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(DeadGnuplot, LeavesPendingTheSigpipeTheCallerAlreadyHad) {
+    test::FakeGnuplot fake;
+    const int status = test::run_in_child([] {
+        sigset_t sigpipe;
+        sigemptyset(&sigpipe);
+        sigaddset(&sigpipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &sigpipe, nullptr);
+        raise(SIGPIPE);
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        gnuplot_cmd(handle, "x");
+        gnuplot_close(handle);
+        sigset_t pending;
+        sigpending(&pending);
+        return sigismember(&pending, SIGPIPE) == 1 ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+TEST(Pipe, IsNotInheritedByProgramsTheCallerStarts) {
+    test::run_session([](_GNUPLOT_CTRL_ *h) {
+        EXPECT_NE(fcntl(fileno(h->command_stream), F_GETFD) & FD_CLOEXEC, 0);
+    });
+}
+
+extern "C" int chartlink_c_session(void);
+
+TEST(CApi, WorksFromPlainC) {
+    test::FakeGnuplot fake;
+    EXPECT_EQ(chartlink_c_session(), 0);
+    EXPECT_TRUE(std::regex_match(
+        fake.received(),
+        std::regex("set title \"from C\"\n"
+                   "plot x\\*\\*2 title \"no title\" with lines\n"
+                   "replot \"/tmp/chartlink-\\w{6}\" title \"pairs\" with lines\n")));
+}

@@ -1,0 +1,175 @@
+#include <cmath>
+#include <csignal>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+using test::run_session;
+
+namespace {
+
+const double values[] = {0.5, 2.0, -3.0, 1e-05, 1234567.0, 1733600000.5, std::nan("")};
+const double other[] = {-0.25, 100000, 1.0 / 3, 7, 0, 1e300, -2};
+constexpr int value_count = 7;
+
+std::string file_of(const _GNUPLOT_CTRL_ *handle, int slot) {
+    return handle->temp_files[slot];
+}
+
+int count_lines(const std::string &text, const char *verb) {
+    const std::regex plot(std::string(verb) + " \"/tmp/chartlink-[A-Za-z0-9]{6}\" with points");
+    std::istringstream lines(text);
+    int count = 0;
+    for (std::string line; std::getline(lines, line);)
+        count += std::regex_match(line, plot);
+    return count;
+}
+
+} // namespace
+
+TEST(DataPlots, WriteOneOrTwoColumnsAndNameTheFileInTheCommand) {
+    std::vector<std::string> names;
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        gnuplot_plot_equation(h, "x", nullptr);
+        gnuplot_plot_x(h, values, value_count, "one");
+        gnuplot_plot_xy(h, values, other, value_count, nullptr);
+        ASSERT_EQ(h->temp_file_count, 2);
+        EXPECT_EQ(h->plot_count, 3);
+        for (int slot = 0; slot < 2; ++slot) {
+            names.push_back(file_of(h, slot));
+            EXPECT_TRUE(
+                std::regex_match(names.back(), std::regex("/tmp/chartlink-[A-Za-z0-9]{6}")));
+            EXPECT_EQ(test::file_mode(names.back()), 0600);
+        }
+        EXPECT_EQ(test::read_file(names[0]), "0.5\n2\n-3\n1e-05\n1234567\n1733600000.5\nnan\n");
+        EXPECT_EQ(test::read_file(names[1]), "0.5 -0.25\n2 100000\n-3 0.3333333333333333\n"
+                                             "1e-05 7\n1234567 0\n1733600000.5 1e+300\nnan -2\n");
+    });
+    ASSERT_EQ(names.size(), 2U);
+    EXPECT_EQ(t.sent, "plot x title \"no title\" with points\n"
+                      "replot \"" +
+                          names[0] +
+                          "\" title \"one\" with points\n"
+                          "replot \"" +
+                          names[1] + "\" with points\n");
+    EXPECT_EQ(t.errors, "");
+    for (const auto &name : names)
+        EXPECT_FALSE(test::file_exists(name)) << "close leaves " << name;
+}
+
+TEST(DataPlots, MissingArgumentsAreIgnoredSilently) {
+    const auto before = test::chartlink_temp_files();
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        gnuplot_plot_x(h, values, 0, "t");
+        gnuplot_plot_x(h, values, -1, "t");
+        gnuplot_plot_x(h, nullptr, 1, "t");
+        gnuplot_plot_xy(h, nullptr, other, 1, "t");
+        gnuplot_plot_xy(h, values, nullptr, 1, "t");
+        gnuplot_plot_xy(h, values, other, 0, "t");
+        EXPECT_EQ(h->temp_file_count, 0);
+        EXPECT_EQ(h->plot_count, 0);
+        EXPECT_EQ(test::chartlink_temp_files(), before);
+    });
+    EXPECT_EQ(t.sent, "");
+    EXPECT_EQ(t.errors, "");
+}
+
+TEST(DataPlots, SixtyFourFilesPerHandleUntilAReset) {
+    const auto before = test::chartlink_temp_files();
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < 64; ++i)
+                gnuplot_plot_x(h, values, 1, nullptr);
+            EXPECT_EQ(test::chartlink_temp_files().size(), before.size() + 64);
+            test::Capture errors(2);
+            gnuplot_plot_x(h, values, 1, nullptr);
+            EXPECT_EQ(errors.text(), "maximum # of temporary files reached (64): cannot open more");
+            EXPECT_EQ(h->temp_file_count, 64);
+            EXPECT_EQ(h->plot_count, 64);
+            gnuplot_resetplot(h);
+            EXPECT_EQ(h->temp_file_count, 0);
+            EXPECT_EQ(h->plot_count, 0);
+            EXPECT_EQ(test::chartlink_temp_files(), before);
+        }
+        gnuplot_resetplot(h); // no files: only the counts
+        gnuplot_plot_x(h, values, 1, nullptr);
+    });
+    EXPECT_EQ(count_lines(t.sent, "plot"), 3);
+    EXPECT_EQ(count_lines(t.sent, "replot"), 2 * 63);
+    EXPECT_EQ(test::chartlink_temp_files(), before);
+}
+
+TEST(DataPlots, ARefusedCommandLeavesNoFileBehind) {
+    const std::string frame = "plot \"/tmp/chartlink-XXXXXX\" title \"\" with points";
+    const std::string fits(2046 - frame.size(), 't');
+    const auto before = test::chartlink_temp_files();
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        gnuplot_plot_x(h, values, 1, (fits + "t").c_str());
+        gnuplot_plot_xy(h, values, other, 1, "two\nlines");
+        EXPECT_EQ(h->temp_file_count, 0);
+        EXPECT_EQ(h->plot_count, 0);
+        EXPECT_EQ(test::chartlink_temp_files(), before);
+        gnuplot_plot_x(h, values, 1, fits.c_str());
+        EXPECT_EQ(h->temp_file_count, 1);
+    });
+    EXPECT_EQ(t.errors, "command too long: not sent\ncommand holds a line break: not sent\n");
+    EXPECT_EQ(t.sent.size(), 2047U);
+}
+
+// Failures the file system inflicts, each in a child process of its own.
+TEST(DataPlots, AFileThatCannotBeMadeOrWrittenSendsNothingAndLeavesNothing) {
+    const struct {
+        const char *what;
+        int resource;
+        const char *message;
+    } cases[] = {
+        {"file too large", RLIMIT_FSIZE, "cannot write temporary file: plot not sent\n"},
+        {"no descriptor left", RLIMIT_NOFILE, "cannot create temporary file: exiting plot"},
+    };
+    std::vector<double> many(100000, 1.0 / 3);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::FakeGnuplot fake;
+        const auto before = test::chartlink_temp_files();
+        test::Capture errors(2);
+        const int status = test::run_in_child([&] {
+            _GNUPLOT_CTRL_ *handle = gnuplot_init();
+            gnuplot_plot_x(handle, many.data(), 1, "kept");
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{c.resource == RLIMIT_FSIZE ? 4096UL : 0UL, 4096};
+            setrlimit(c.resource, &limit);
+            gnuplot_plot_xy(handle, many.data(), many.data(), 100000, "lost");
+            const bool unchanged = handle->temp_file_count == 1 && handle->plot_count == 1;
+            gnuplot_close(handle);
+            return unchanged ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(errors.text(), c.message);
+        EXPECT_EQ(fake.received().find("lost"), std::string::npos);
+        EXPECT_EQ(test::chartlink_temp_files(), before);
+    }
+}
+
+TEST(Close, AFailedWaitIsReportedAndStillRemovesTheFiles) {
+    test::FakeGnuplot fake;
+    const auto before = test::chartlink_temp_files();
+    test::Capture errors(2);
+    const int status = test::run_in_child([] {
+        signal(SIGCHLD, SIG_IGN); // the system reaps gnuplot, so pclose cannot
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        gnuplot_plot_x(handle, values, value_count, nullptr);
+        gnuplot_close(handle);
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(errors.text(), "problem closing communication to gnuplot\n");
+    EXPECT_EQ(test::chartlink_temp_files(), before);
+}

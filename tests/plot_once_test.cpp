@@ -1,0 +1,107 @@
+#include <cstdio>
+#include <regex>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+namespace {
+
+const double xs[] = {0.5, 2};
+const double ys[] = {-1, 1e-05};
+
+struct Outcome {
+    std::string sent; // data file names replaced by FILE
+    std::string data; // the data file as gnuplot saw it
+    std::string out;
+    std::string errors;
+    std::string input_left;
+};
+
+// Runs one gnuplot_plot_once in a child whose standard input is `input`.
+Outcome plot_once(const std::string &input, const std::function<void()> &call,
+                  bool gnuplot_present = true) {
+    test::FakeGnuplot fake("copy");
+    test::TempDir files;
+    const std::string in = files.path() + "/in", left = files.path() + "/left";
+    test::write_file(in, input);
+    std::optional<test::ScopedEnv> no_gnuplot;
+    if (!gnuplot_present)
+        no_gnuplot.emplace("PATH", files.path());
+    test::Capture out(1), errors(2);
+    test::run_in_child([&] {
+        const int fd = open(in.c_str(), O_RDONLY);
+        dup2(fd, 0);
+        call();
+        std::string rest;
+        for (int c; (c = std::getchar()) != EOF;)
+            rest += static_cast<char>(c);
+        test::write_file(left, rest);
+        return 0;
+    });
+    const std::regex name("/tmp/chartlink-[A-Za-z0-9]{6}");
+    return {std::regex_replace(fake.received(), name, "FILE"), fake.data_copy(1), out.text(),
+            errors.text(), test::read_file(left)};
+}
+
+} // namespace
+
+TEST(PlotOnce, DefaultsToLinesAndTheLabelsXAndY) {
+    const auto before = test::chartlink_temp_files();
+    const auto o = plot_once(
+        "\n", [] { gnuplot_plot_once(nullptr, nullptr, nullptr, nullptr, xs, nullptr, 2); });
+    EXPECT_EQ(o.sent, "set xlabel \"X\"\nset ylabel \"Y\"\nplot \"FILE\" with lines\n");
+    EXPECT_EQ(o.data, "0.5\n2\n");
+    EXPECT_EQ(o.out, "press ENTER to continue\n");
+    EXPECT_EQ(o.errors, "");
+    EXPECT_EQ(test::chartlink_temp_files(), before);
+}
+
+TEST(PlotOnce, PlotsPairsWithEverythingGiven) {
+    const auto o =
+        plot_once("\n", [] { gnuplot_plot_once("volts", "steps", "time", "level", xs, ys, 2); });
+    EXPECT_EQ(o.sent, "set xlabel \"time\"\nset ylabel \"level\"\n"
+                      "plot \"FILE\" title \"volts\" with steps\n");
+    EXPECT_EQ(o.data, "0.5 -1\n2 1e-05\n");
+}
+
+TEST(PlotOnce, WarnsOfAnUnknownStyleAndUsesPoints) {
+    const auto o =
+        plot_once("\n", [] { gnuplot_plot_once("t", "Lines", "a", "b", xs, nullptr, 1); });
+    EXPECT_EQ(o.errors, "warning: unknown requested style: using points\n");
+    EXPECT_EQ(o.sent,
+              "set xlabel \"a\"\nset ylabel \"b\"\nplot \"FILE\" title \"t\" with points\n");
+}
+
+TEST(PlotOnce, ConsumesInputUpToTheFirstNewlineOrItsEnd) {
+    const struct {
+        const char *input;
+        const char *left;
+    } cases[] = {{"abc\nrest\n", "rest\n"}, {"\n\n", "\n"}, {"no newline", ""}, {"", ""}};
+    for (const auto &c : cases) {
+        const auto o = plot_once(
+            c.input, [] { gnuplot_plot_once(nullptr, nullptr, nullptr, nullptr, xs, ys, 2); });
+        EXPECT_EQ(o.input_left, c.left) << c.input;
+        EXPECT_EQ(o.out, "press ENTER to continue\n");
+    }
+}
+
+TEST(PlotOnce, StartsNothingWithoutDataOrWithoutGnuplot) {
+    const auto no_data = plot_once("typed\n", [] {
+        gnuplot_plot_once("t", nullptr, nullptr, nullptr, xs, ys, 0);
+        gnuplot_plot_once("t", nullptr, nullptr, nullptr, nullptr, ys, 2);
+    });
+    const auto no_gnuplot = plot_once(
+        "typed\n", [] { gnuplot_plot_once("t", nullptr, nullptr, nullptr, xs, ys, 2); }, false);
+    EXPECT_EQ(no_data.errors, "");
+    EXPECT_EQ(no_gnuplot.errors, "cannot find gnuplot in your PATH");
+    for (const auto &o : {no_data, no_gnuplot}) {
+        EXPECT_EQ(o.sent, "");
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(o.input_left, "typed\n");
+    }
+}

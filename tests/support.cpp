@@ -1,0 +1,152 @@
+#include "support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace test {
+
+std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void write_file(const std::string &path, const std::string &content, int mode) {
+    std::ofstream(path, std::ios::binary) << content;
+    chmod(path.c_str(), static_cast<mode_t>(mode));
+}
+
+bool file_exists(const std::string &path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+int file_mode(const std::string &path) {
+    struct stat info {};
+    stat(path.c_str(), &info);
+    return static_cast<int>(info.st_mode & 07777);
+}
+
+std::set<std::string> chartlink_temp_files() {
+    std::set<std::string> names;
+    DIR *tmp = opendir("/tmp");
+    while (const dirent *entry = readdir(tmp)) {
+        if (std::string(entry->d_name).rfind("chartlink-", 0) == 0)
+            names.insert(std::string("/tmp/") + entry->d_name);
+    }
+    closedir(tmp);
+    return names;
+}
+
+TempDir::TempDir() {
+    char name[] = "/tmp/chartlink_test_XXXXXX";
+    if (mkdtemp(name) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = name;
+}
+
+TempDir::~TempDir() {
+    nftw(
+        path_.c_str(),
+        [](const char *path, const struct stat *, int, FTW *) { return std::remove(path); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+ScopedEnv::ScopedEnv(const char *name, std::optional<std::string> value) : name_(name) {
+    if (const char *old = std::getenv(name))
+        saved_ = old;
+    if (value)
+        setenv(name, value->c_str(), 1);
+    else
+        unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (saved_)
+        setenv(name_.c_str(), saved_->c_str(), 1);
+    else
+        unsetenv(name_.c_str());
+}
+
+ScopedCwd::ScopedCwd(const std::string &dir) {
+    char old[4096];
+    saved_ = getcwd(old, sizeof old);
+    if (chdir(dir.c_str()) != 0)
+        throw std::runtime_error("chdir failed: " + dir);
+}
+
+ScopedCwd::~ScopedCwd() {
+    if (chdir(saved_.c_str()) != 0)
+        std::perror("chdir back");
+}
+
+Capture::Capture(int fd) : fd_(fd) {
+    std::fflush(nullptr);
+    saved_ = dup(fd);
+    const int file = open((dir_.path() + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(file, fd);
+    close(file);
+}
+
+Capture::~Capture() {
+    stop();
+}
+
+void Capture::stop() {
+    if (saved_ < 0)
+        return;
+    std::fflush(nullptr);
+    dup2(saved_, fd_);
+    close(saved_);
+    saved_ = -1;
+}
+
+std::string Capture::text() {
+    stop();
+    return read_file(dir_.path() + "/out");
+}
+
+static std::string make_dir(const std::string &path) {
+    mkdir(path.c_str(), 0700);
+    return path;
+}
+
+FakeGnuplot::FakeGnuplot(const char *mode)
+    : log_(dir_.path() + "/log"), path_("PATH", make_dir(dir_.path() + "/bin") + ":/usr/bin:/bin"),
+      log_env_("FAKE_GNUPLOT_LOG", log_), mode_("FAKE_GNUPLOT_MODE", std::string(mode)),
+      display_("DISPLAY", std::string(":0")), cwd_(make_dir(dir_.path() + "/cwd")) {
+    write_file(dir_.path() + "/bin/gnuplot", read_file(FAKE_GNUPLOT_SCRIPT), 0755);
+}
+
+Transcript run_session(const std::function<void(_GNUPLOT_CTRL_ *)> &use) {
+    FakeGnuplot fake;
+    Capture errors(2);
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    if (handle == nullptr)
+        throw std::runtime_error("gnuplot_init failed on the fake gnuplot");
+    use(handle);
+    gnuplot_close(handle);
+    return {fake.received(), errors.text()};
+}
+
+int run_in_child(const std::function<int()> &body) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(body());
+    int status = -1;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+} // namespace test

@@ -1,0 +1,109 @@
+// Test helpers: temporary directories, captured output, child processes and
+// a fake gnuplot first on PATH.
+#ifndef CHARTLINK_TESTS_SUPPORT_H
+#define CHARTLINK_TESTS_SUPPORT_H
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "chartlink.h"
+
+namespace test {
+
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &content, int mode = 0644);
+bool file_exists(const std::string &path);
+int file_mode(const std::string &path);
+
+// The data files of every chartlink handle on the machine.
+std::set<std::string> chartlink_temp_files();
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Sets (or, with nullopt, unsets) an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, std::optional<std::string> value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::string &dir);
+    ~ScopedCwd();
+    ScopedCwd(const ScopedCwd &) = delete;
+    ScopedCwd &operator=(const ScopedCwd &) = delete;
+
+private:
+    std::string saved_;
+};
+
+// Sends what a file descriptor receives into a file until text() is called.
+class Capture {
+public:
+    explicit Capture(int fd);
+    ~Capture();
+    Capture(const Capture &) = delete;
+    Capture &operator=(const Capture &) = delete;
+    std::string text();
+
+private:
+    void stop();
+    int fd_;
+    int saved_ = -1;
+    TempDir dir_;
+};
+
+// Puts the fake gnuplot first on PATH, with DISPLAY set, in an empty current
+// directory.
+class FakeGnuplot {
+public:
+    explicit FakeGnuplot(const char *mode = "record");
+    // Everything the fake has received so far (complete once closed).
+    std::string received() const { return read_file(log_); }
+    // The copy of the n-th data file it was told about, in copy mode.
+    std::string data_copy(int n) const { return read_file(log_ + "." + std::to_string(n)); }
+    const std::string &log() const { return log_; }
+
+private:
+    TempDir dir_;
+    std::string log_;
+    ScopedEnv path_;
+    ScopedEnv log_env_;
+    ScopedEnv mode_;
+    ScopedEnv display_;
+    ScopedCwd cwd_;
+};
+
+struct Transcript {
+    std::string sent;   // what gnuplot received
+    std::string errors; // what the library wrote to standard error
+};
+
+// Opens a handle on the fake gnuplot, lets use() drive it, then closes it.
+Transcript run_session(const std::function<void(_GNUPLOT_CTRL_ *)> &use);
+
+// Runs body in a forked child and returns its wait status.
+int run_in_child(const std::function<int()> &body);
+
+} // namespace test
+
+#endif
