@@ -1,5 +1,6 @@
 // Numbers as gnuplot reads them: short where that is exact, exact always.
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 
@@ -8,23 +9,15 @@
 namespace chartlink {
 namespace {
 
-// Significant digits of a decimal text such as "-1.2300e+05" or "0.00120".
+// %g's default precision.
+constexpr int g_digits = 6;
+
+// Significant digits of a decimal mantissa such as "-1.2300" or "0.00120".
 int significant_digits(const char *first, const char *last) {
-    const char *start = nullptr;
-    const char *end = nullptr;
-    for (const char *c = first; c != last && *c != 'e'; ++c) {
-        if (*c < '1' || *c > '9')
-            continue;
-        if (start == nullptr)
-            start = c;
-        end = c + 1;
-    }
-    if (start == nullptr)
-        return 0;
-    int digits = 0;
-    for (const char *c = start; c != end; ++c)
-        digits += *c != '.';
-    return digits;
+    const char *start = std::find_if(first, last, [](char c) { return c >= '1' && c <= '9'; });
+    while (last != start && (last[-1] == '0' || last[-1] == '.'))
+        --last;
+    return static_cast<int>(last - start) - (std::find(start, last, '.') != last);
 }
 
 bool reads_back_as(const char *first, const char *last, double value) {
@@ -33,24 +26,47 @@ bool reads_back_as(const char *first, const char *last, double value) {
     return error == std::errc() && end == last && read == value;
 }
 
+// %g writes fixed notation for decimal exponents from -4 to 5.
+bool g_writes_fixed(double value) {
+    const double magnitude = std::fabs(value);
+    return magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e6);
+}
+
+// The %g text where it reads back exactly, else the shortest exact text
+// already written to [first, shortest_end).
+char *prefer_g_text(char *first, char *shortest_end, double value) {
+    char g_text[max_number_length];
+    char *const g_end =
+        std::to_chars(g_text, g_text + sizeof g_text, value, std::chars_format::general, g_digits)
+            .ptr;
+    if (!reads_back_as(g_text, g_end, value))
+        return shortest_end;
+    return std::copy(g_text, g_end, first);
+}
+
 } // namespace
 
 char *format_number(char *first, double value) {
     char *const last = first + max_number_length;
     if (!std::isfinite(value))
-        return std::to_chars(first, last, value, std::chars_format::general, 6).ptr;
-    // The shortest exact text comes first because it is cheap and settles
-    // most values: %g's six digits can only read back when it needs at most
-    // six. Then %g's own text is preferred, as gnuplot users expect it.
+        return std::to_chars(first, last, value, std::chars_format::general, g_digits).ptr;
+    // The shortest exact text settles most values at the cost of one cheap
+    // conversion: %g's six digits cannot read back when it needs more.
     char *const shortest_end = std::to_chars(first, last, value).ptr;
-    if (significant_digits(first, shortest_end) > 6)
+    char *const exponent = std::find(first, shortest_end, 'e');
+    if (significant_digits(first, exponent) > g_digits)
         return shortest_end;
-    char g_text[max_number_length];
-    char *const g_end =
-        std::to_chars(g_text, g_text + sizeof g_text, value, std::chars_format::general, 6).ptr;
-    if (!reads_back_as(g_text, g_end, value))
+    // Subnormals are so coarse that %g may round to other digits that
+    // still read back, so only a real %g conversion tells.
+    if (std::fabs(value) < DBL_MIN && value != 0)
+        return prefer_g_text(first, shortest_end, value);
+    // Otherwise only one decimal of six digits lies close enough to read
+    // back, so %g's digits are the shortest ones: only the notation can
+    // differ (100000, not 1e+05; 1.23456e+06, not 1234560).
+    const bool written_fixed = exponent == shortest_end;
+    if (written_fixed == g_writes_fixed(value))
         return shortest_end;
-    return std::copy(g_text, g_end, first);
+    return std::to_chars(first, last, value, std::chars_format::general).ptr;
 }
 
 } // namespace chartlink
