@@ -26,20 +26,31 @@ std::pair<unsigned, unsigned> png_size(const std::string &path) {
     return {big_endian(16), big_endian(20)};
 }
 
+// Runs a program with one argument; its exit status, or -1.
+int run_program(const char *path, const char *argument) {
+    const int status = test::run_in_child([&] {
+        execl(path, path, argument, static_cast<char *>(nullptr));
+        return 127;
+    });
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 } // namespace
 
 TEST(EndToEnd, SineDemoWritesA640By480PngAndPrintsNothing) {
     test::TempDir dir;
     test::ScopedCwd cwd(dir.path());
     test::Capture out(1);
-    const int status = test::run_in_child([] {
-        execl(SINE_DEMO_PATH, "sine_demo", "ignored", static_cast<char *>(nullptr));
-        return 127;
-    });
+    EXPECT_EQ(run_program(SINE_DEMO_PATH, "ignored"), 0);
     EXPECT_EQ(out.text(), "");
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(png_size(dir.path() + "/sine.png"), std::make_pair(640U, 480U));
+}
+
+TEST(EndToEnd, DataPlotExampleDrawsItsImage) {
+    test::TempDir dir;
+    const std::string image = dir.path() + "/damped.png";
+    EXPECT_EQ(run_program(DATA_PLOT_EXAMPLE_PATH, image.c_str()), 0);
+    EXPECT_EQ(png_size(image), std::make_pair(800U, 500U));
 }
 
 TEST(EndToEnd, DataPlotOfPairsDrawsAnImage) {
