@@ -30,7 +30,7 @@ bench:
 	$(CMAKE) --build build-bench -j $(JOBS) --target chartlink_bench
 	./build-bench/bench/chartlink_bench
 
-SOURCES = $(shell git ls-files '*.cpp' '*.c' '*.h')
+SOURCES = $(shell find plot_control sine_demo examples tests bench -name '*.cpp' -o -name '*.c' -o -name '*.h')
 
 format:
 	clang-format -i $(SOURCES)

@@ -46,6 +46,15 @@ TEST(EndToEnd, SineDemoWritesA640By480PngAndPrintsNothing) {
     EXPECT_EQ(png_size(dir.path() + "/sine.png"), std::make_pair(640U, 480U));
 }
 
+TEST(EndToEnd, SineDemoWithoutGnuplotExitsWithStatusOne) {
+    test::TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    test::ScopedEnv path("PATH", dir.path());
+    test::Capture errors(2);
+    EXPECT_EQ(run_program(SINE_DEMO_PATH, "ignored"), 1);
+    EXPECT_NE(errors.text().find("cannot find gnuplot in your PATH"), std::string::npos);
+}
+
 TEST(EndToEnd, DataPlotExampleDrawsItsImage) {
     test::TempDir dir;
     const std::string image = dir.path() + "/damped.png";
