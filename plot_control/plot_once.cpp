@@ -1,4 +1,5 @@
 // One call that plots, waits for Enter and cleans up.
+#include <cerrno>
 #include <cstdio>
 
 #include "chartlink.h"
@@ -7,12 +8,19 @@ namespace {
 
 // Consumes standard input up to and including the first newline, stopping
 // at end of input too, so a closed or exhausted input never hangs the
-// caller. Anything after the newline stays for the caller.
+// caller. Anything after the newline stays in stdin for the caller. A signal
+// that interrupts the read does not end the wait.
 void wait_for_enter() {
-    int c;
-    do {
-        c = std::getchar();
-    } while (c != '\n' && c != EOF);
+    for (;;) {
+        const int c = std::getchar();
+        if (c == '\n')
+            return;
+        if (c == EOF) {
+            if (!std::ferror(stdin) || errno != EINTR)
+                return;
+            std::clearerr(stdin);
+        }
+    }
 }
 
 } // namespace

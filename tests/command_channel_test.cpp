@@ -1,5 +1,6 @@
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <regex>
 #include <string>
 
@@ -65,6 +66,35 @@ TEST(Init, ReportsAProcessThatCannotStart) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(errors.text(), "error starting gnuplot\n");
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CHARTLINK_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CHARTLINK_UNDER_ASAN 1
+#endif
+#endif
+
+TEST(Init, WithoutMemoryForTheHandleStartsNothing) {
+#ifdef CHARTLINK_UNDER_ASAN
+    GTEST_SKIP() << "the address sanitizer needs the address space this test takes away";
+#endif
+    test::FakeGnuplot fake;
+    test::Capture errors(2);
+    const int status = test::run_in_child([] {
+        const rlimit no_more_memory{0, RLIM_INFINITY};
+        setrlimit(RLIMIT_AS, &no_more_memory);
+        static void *volatile kept; // so the compiler keeps the allocations
+        for (std::size_t size = 1 << 16; size > 0; size /= 2) { // use up the heap's leftovers
+            while ((kept = std::malloc(size)) != nullptr) {
+            }
+        }
+        return gnuplot_init() == nullptr ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(errors.text(), "cannot allocate memory for the plot handle\n");
+    EXPECT_EQ(fake.received(), "");
 }
 
 TEST(Command, SendsTheFormattedTextAndOneNewline) {

@@ -3,6 +3,9 @@
 #include <string>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -88,6 +91,32 @@ TEST(PlotOnce, ConsumesInputUpToTheFirstNewlineOrItsEnd) {
         EXPECT_EQ(o.input_left, c.left) << c.input;
         EXPECT_EQ(o.out, "press ENTER to continue\n");
     }
+}
+
+TEST(PlotOnce, ASignalDuringTheWaitDoesNotEndIt) {
+    test::FakeGnuplot fake;
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    test::Capture out(1);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(input[0], 0);
+        close(input[1]);
+        struct sigaction interrupt {};
+        interrupt.sa_handler = [](int) {};
+        sigaction(SIGALRM, &interrupt, nullptr); // no SA_RESTART: read fails with EINTR
+        const itimerval soon{{0, 0}, {0, 20000}};
+        setitimer(ITIMER_REAL, &soon, nullptr);
+        gnuplot_plot_once(nullptr, nullptr, nullptr, nullptr, xs, nullptr, 2);
+        _exit(std::getchar() == 'z' ? 0 : 1);
+    }
+    close(input[0]);
+    usleep(300000); // the alarm comes first, while the wait is reading
+    ASSERT_EQ(write(input[1], "\nz", 2), 2);
+    close(input[1]);
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
 }
 
 TEST(PlotOnce, StartsNothingWithoutDataOrWithoutGnuplot) {
