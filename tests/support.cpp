@@ -142,8 +142,10 @@ Transcript run_session(const std::function<void(_GNUPLOT_CTRL_ *)> &use) {
 int run_in_child(const std::function<int()> &body) {
     std::fflush(nullptr);
     const pid_t child = fork();
-    if (child == 0)
+    if (child == 0) {
+        alarm(60); // a hang guard: a stuck child dies rather than stalling the suite
         _exit(body());
+    }
     int status = -1;
     waitpid(child, &status, 0);
     return status;
