@@ -32,9 +32,10 @@
  *   - Writes into the pipe of a gnuplot that has ended fail quietly; they
  *     never raise SIGPIPE in the caller.
  *
- * Ownership: the handle and its data files belong to the library from
- * gnuplot_init() to gnuplot_close(). Arrays, titles, labels and expressions
- * stay the caller's and are only read during the call.
+ * Ownership: the caller holds the handle from gnuplot_init() until it hands
+ * it to gnuplot_close(), which frees it whatever happens. The handle owns
+ * its gnuplot process and its data files. Arrays, titles, labels and
+ * expressions stay the caller's and are only read during the call.
  *
  * Trust: titles, labels and expressions reach gnuplot unchanged. A double
  * quote in them ends gnuplot's string, and backquotes inside double-quoted
