@@ -1,5 +1,5 @@
 // Plots that need no data file, and the axis labels.
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "internal.h"
@@ -68,11 +68,10 @@ void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const c
 void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *title) {
     if (handle == nullptr)
         return;
-    char slope[chartlink::max_number_length + 1];
-    char intercept[chartlink::max_number_length + 1];
-    *chartlink::format_number(slope, a) = '\0';
-    *chartlink::format_number(intercept, b) = '\0';
-    char curve[2 * chartlink::max_number_length + 16];
-    std::snprintf(curve, sizeof curve, "%s * x + %s", slope, intercept);
+    constexpr char times_x_plus[] = " * x + ";
+    char curve[2 * chartlink::max_number_length + sizeof times_x_plus];
+    char *end = chartlink::format_number(curve, a);
+    end = std::copy(times_x_plus, times_x_plus + sizeof times_x_plus - 1, end);
+    *chartlink::format_number(end, b) = '\0';
     plot_function(handle, curve, title);
 }

@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "internal.h"
+#include "chartlink.h"
 
 namespace {
 
