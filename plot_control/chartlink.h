@@ -3,9 +3,9 @@
  *
  * A handle owns one gnuplot process, started with its standard input
  * connected to a pipe. The library writes one command line at a time into
- * that pipe and flushes it at once; nothing is ever read back, so gnuplot's
- * own complaints (a bad expression, an unreadable file) go to its standard
- * error and never reach the caller.
+ * that pipe. gnuplot's own complaints (a bad expression, an unreadable file)
+ * go to the caller's standard error; gnuplot_sync() and gnuplot_save() hear
+ * back whether gnuplot has carried out what it was sent, and its error.
  *
  * Lifecycle:
  *   1. Open:  gnuplot_init() finds gnuplot and starts it.
@@ -13,15 +13,18 @@
  *             labels shape what follows; the gnuplot_plot_*() operations draw.
  *             The first plot on a handle uses the verb "plot", every later
  *             one "replot", so curves accumulate on one graph.
- *   3. Reset: gnuplot_resetplot() forgets the plots and deletes their data
- *             files; the next plot starts a new graph.
+ *             gnuplot_sync() waits for gnuplot; gnuplot_save() writes the
+ *             graph into a file.
+ *   3. Reset: gnuplot_resetplot() forgets the plots and their data files;
+ *             the next plot starts a new graph.
  *   4. Close: gnuplot_close() ends gnuplot, deletes the data files and frees
  *             the handle.
  * gnuplot_plot_once() does all four in a single call.
  *
  * Failure contract, for every operation:
- *   - Nothing returns an error code. A failure or warning is one fixed
- *     message on standard error, with no prefix; some end without a newline.
+ *   - Only gnuplot_sync() and gnuplot_save() return a status. A failure or
+ *     warning is one fixed message on standard error, with no prefix; some
+ *     end without a newline.
  *   - A null handle, or a null text the operation needs, makes it return at
  *     once: nothing is sent and nothing changes.
  *   - A command line holds at most CHARTLINK_MAX_COMMAND_LENGTH characters
@@ -29,7 +32,9 @@
  *     not sent\n"). A line the library builds from a title, label or
  *     expression holding a newline is refused too ("command holds a line
  *     break: not sent\n"). A refused plot changes no count.
- *   - Writes into the pipe of a gnuplot that has ended fail quietly; they
+ *   - Every line reaches gnuplot whole and in order, after anything written
+ *     to command_stream directly, even when signals interrupt the writes.
+ *     Writes into the pipe of a gnuplot that has ended fail quietly; they
  *     never raise SIGPIPE in the caller.
  *
  * Ownership: the caller holds the handle from gnuplot_init() until it hands
@@ -41,7 +46,15 @@
  * quote in them ends gnuplot's string, and backquotes inside double-quoted
  * text make gnuplot run a shell command. Pass only text you trust.
  *
- * Not thread-safe: use a handle from one thread at a time.
+ * Threads: separate handles may be opened and used from separate threads at
+ * once. One handle is used by one thread at a time. The text
+ * gnuplot_get_program_path() returns is valid until the next call in the
+ * same thread.
+ *
+ * Data files hold each number as printf's %g would write it when that reads
+ * back as the same double, else as the shortest text that does ("0.5", "2",
+ * "1e-05", "0.3333333333333333"), and "nan", "inf", "-inf", "-0"; the same
+ * in any locale. gnuplot_plot_columns() writes raw doubles instead.
  */
 #ifndef CHARTLINK_H
 #define CHARTLINK_H
@@ -67,6 +80,8 @@ extern "C" {
 #define CHARTLINK_TEMP_NAME_SIZE 512
 /* Longest command line, in characters before its newline. */
 #define CHARTLINK_MAX_COMMAND_LENGTH 2046
+/* Most columns gnuplot_plot_columns() takes. */
+#define CHARTLINK_MAX_COLUMNS 8
 /* Longest function-plot title in bytes; longer ones are cut at a UTF-8
  * character boundary. */
 #define CHARTLINK_MAX_TITLE_LENGTH 79
@@ -95,8 +110,8 @@ _GNUPLOT_CTRL_ *gnuplot_init(void);
 /* Returns the directory holding an executable `name`: "." for the current
  * directory, which is tried first, else the PATH entry exactly as written
  * (an empty entry means "."). Null when it is found nowhere, or after
- * "PATH variable not set\n" when PATH is unset. The text lives in one
- * static buffer, valid until the next call: not reentrant. Candidates
+ * "PATH variable not set\n" when PATH is unset. The text lives in a buffer
+ * of the calling thread, valid until that thread's next call. Candidates
  * longer than 4095 bytes are skipped. */
 char *gnuplot_get_program_path(const char *name);
 
@@ -126,12 +141,14 @@ void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const c
 
 /* Plots the line a * x + b, titled as gnuplot_plot_equation() does. The
  * numbers print as %g would when that reads back exactly, otherwise with
- * every digit needed, whatever the locale. */
+ * every digit needed, whatever the locale; a whole number beyond gnuplot's
+ * 64-bit integers in exponent form. A slope or intercept that is infinite
+ * or NaN is refused: "slope and intercept must be finite: not sent\n". */
 void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *title);
 
 /* Plot count values of x, one per line, or count x/y pairs. The values go
- * into a new owner-only file /tmp/chartlink-XXXXXX that the handle owns
- * until reset or close; the command is <verb> "<file>" [title "<title>"]
+ * into a new owner-only, close-on-exec file /tmp/chartlink-XXXXXX that the
+ * handle owns until a reset hands it to gnuplot, or close; the command is <verb> "<file>" [title "<title>"]
  * with <style>, the title clause left out for a null title. Return silently
  * for a null handle or array or a count below 1. Otherwise refused, with
  * no file left and no count changed, after "maximum # of temporary files
@@ -142,18 +159,76 @@ void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const ch
 void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                      const char *title);
 
-/* ---- 3. Reset --------------------------------------------------------- */
+/* Plots count rows of column_count columns (1 to CHARTLINK_MAX_COLUMNS):
+ * row i is columns[0][i], columns[1][i], ... Each row goes into a data file
+ * like those above (same table, limits, messages and removal) as native
+ * doubles, with no text, so values arrive exact and gnuplot reads them
+ * fast. The command is
+ *   <verb> "<file>" binary format="%float64" using 0:1 [title "<title>"] with <style>
+ * for one column (plotted against its row number), and for n columns
+ *   <verb> "<file>" binary format="%<n>float64" using 1:2:...:n [title ...] with <style>
+ * so three columns with style "errorbars" draw x, y and y error. Returns
+ * silently for a null handle, array or column, or a count or column_count
+ * below 1; "too many columns (at most 8): plot not sent\n" above that. */
+void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
+                          int count, const char *title);
 
-/* Deletes the handle's data files and sets both counts to 0, so the next
- * plot starts a new graph. Sends nothing; the style stays. */
+/* ---- 3. Hear back ----------------------------------------------------- */
+
+/* Returns once gnuplot has carried out every line sent before the call
+ * (data files read, plots drawn): 0 when gnuplot reported no error since the
+ * handle was opened or last synced; 1 when it did, its message then in
+ * gnuplot_last_error() and the error cleared. -1 after "gnuplot has ended:
+ * cannot sync\n", or "gnuplot did not answer in time\n" when timeout_ms
+ * milliseconds pass (a negative timeout_ms waits without limit); -1 at once
+ * for a null handle. A late answer to a sync that timed out never counts for
+ * a later one. A line such as "pause mouse close" makes gnuplot, and so the
+ * sync, wait until the user closes the plot window: the way to keep a
+ * window open until it is closed.
+ * gnuplot answers through a FIFO of the handle's own, in an owner-only
+ * directory /tmp/chartlink-sync-XXXXXX made at the first sync or save and
+ * removed at close. Each sync sends one line:
+ *   set print "<fifo>"; print sprintf(...) . GPVAL_ERRMSG; reset errors; unset print
+ * so afterwards gnuplot's `print` writes to standard error, its default,
+ * and its error variables GPVAL_ERRNO and GPVAL_ERRMSG are cleared. */
+int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms);
+
+/* gnuplot's message from the last sync or save that returned 1, else "";
+ * "" for a null handle. The text belongs to the handle and stays valid
+ * until its next sync, save or close. */
+const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle);
+
+/* Writes the current graph into file_name and returns once the file is
+ * complete and closed, with gnuplot_sync()'s results (no time limit). The
+ * extension picks the format: .png (pngcairo), .svg, .pdf (pdfcairo), .eps
+ * (epscairo) or .txt (dumb), in either case. Sends
+ *   set terminal push / set terminal <t> / set output '<file>' / replot /
+ *   unset output / set terminal pop
+ * so the caller's terminal is in force again afterwards. An output file the
+ * caller had set is finished and closed by the save, and gnuplot's output is
+ * standard output again: set it anew to go on (which starts that file
+ * afresh). With nothing plotted yet, 1 and gnuplot's message. Returns -1,
+ * sending nothing, for a null handle or name, after "cannot tell the image
+ * format from the file name: not saved\n", or after "file name holds a
+ * quote or a line break: not saved\n". Needs gnuplot 5.2 or later. */
+int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name);
+
+/* ---- 4. Reset --------------------------------------------------------- */
+
+/* Forgets the plots, so the next one starts a new graph, and sets both
+ * counts to 0; the style stays. When the handle holds data files it sends
+ *   !rm -f '<file>' '<file>' ...
+ * so gnuplot removes them once it has read them; it never waits for gnuplot
+ * (when the pipe is full the line is not sent, and close removes the files).
+ * Without data files it sends nothing. */
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
 
-/* ---- 4. Close --------------------------------------------------------- */
+/* ---- 5. Close --------------------------------------------------------- */
 
-/* Closes the pipe, waits for gnuplot to end, deletes the data files and
- * frees the handle, which must not be used again. When the wait fails it
- * writes "problem closing communication to gnuplot\n" and still deletes
- * and frees. A null handle is ignored. */
+/* Closes the pipe, waits for gnuplot to end, deletes every data file the
+ * handle made that is still there and frees the handle, which must not be
+ * used again. When the wait fails it writes "problem closing communication
+ * to gnuplot\n" and still deletes and frees. A null handle is ignored. */
 void gnuplot_close(_GNUPLOT_CTRL_ *handle);
 
 /* ---- All in one call -------------------------------------------------- */

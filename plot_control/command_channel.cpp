@@ -1,11 +1,16 @@
 // The command channel: every byte the library sends to gnuplot goes out here.
+#include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <stdio_ext.h>
+#include <unistd.h>
 
 #include "internal.h"
 
@@ -44,11 +49,43 @@ private:
     bool already_pending_ = false;
 };
 
-void write_line(FILE *stream, const char *text) {
-    SigpipeBlock quiet;
-    std::fputs(text, stream);
-    std::fputc('\n', stream);
+// Bytes the caller wrote to command_stream itself go before ours. stdio
+// drops what an interrupted write did not take, so no signal may interrupt
+// this flush; it happens only when the caller left something buffered.
+void flush_callers_bytes(FILE *stream) {
+    if (__fpending(stream) == 0)
+        return;
+    sigset_t all, saved;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &saved);
     std::fflush(stream);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+}
+
+// One attempt that takes the whole line or nothing: a line is shorter than
+// PIPE_BUF, so a write into a pipe without room fails with EAGAIN.
+bool write_if_room(int fd, const char *data, std::size_t size) {
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    ssize_t written;
+    do
+        written = write(fd, data, size);
+    while (written < 0 && errno == EINTR);
+    fcntl(fd, F_SETFL, flags);
+    return written == static_cast<ssize_t>(size);
+}
+
+bool write_line(_GNUPLOT_CTRL_ *handle, CommandLine &line, bool may_wait) {
+    static_assert(command_buffer_size <= PIPE_BUF, "a line must reach the pipe in one piece");
+    SigpipeBlock quiet;
+    flush_callers_bytes(handle->command_stream);
+    const std::size_t length = std::strlen(line.text);
+    line.text[length] = '\n';
+    const int fd = fileno(handle->command_stream);
+    const bool sent = may_wait ? write_all(fd, line.text, length + 1)
+                               : write_if_room(fd, line.text, length + 1);
+    line.text[length] = '\0';
+    return sent;
 }
 
 // Formats into line; false, with the message, when the result cannot be
@@ -68,6 +105,19 @@ bool format_command(CommandLine &line, const char *format, va_list args) {
 
 } // namespace
 
+bool write_all(int fd, const char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
 bool format_own_command(CommandLine &line, const char *format, ...) {
     va_list args;
     va_start(args, format);
@@ -82,8 +132,12 @@ bool format_own_command(CommandLine &line, const char *format, ...) {
     return true;
 }
 
-void send_line(_GNUPLOT_CTRL_ *handle, const CommandLine &line) {
-    write_line(handle->command_stream, line.text);
+bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
+    return write_line(handle, line, true);
+}
+
+bool send_line_without_waiting(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
+    return write_line(handle, line, false);
 }
 
 int pclose_quietly(FILE *stream) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "internal.h"
 
@@ -34,36 +35,32 @@ void count_plot(_GNUPLOT_CTRL_ *handle) {
         ++handle->plot_count;
 }
 
-void remove_temp_files(_GNUPLOT_CTRL_ *handle) {
-    for (int slot = 0; slot < handle->temp_file_count; ++slot)
-        std::remove(handle->temp_files[slot]);
-    handle->temp_file_count = 0;
-}
-
 } // namespace chartlink
 
 _GNUPLOT_CTRL_ *gnuplot_init(void) {
     if (std::getenv("DISPLAY") == nullptr)
         std::fputs("cannot find DISPLAY variable: is it set?\n", stderr);
-    if (gnuplot_get_program_path("gnuplot") == nullptr) {
+    chartlink::ProgramPath found; // our own, so threads can open handles at once
+    if (chartlink::find_program(found, "gnuplot") == nullptr) {
         std::fputs("cannot find gnuplot in your PATH", stderr);
         return nullptr;
     }
-    auto *handle = static_cast<_GNUPLOT_CTRL_ *>(std::calloc(1, sizeof(_GNUPLOT_CTRL_)));
+    auto *handle = new (std::nothrow) chartlink::Handle;
     if (handle == nullptr) {
         std::fputs("cannot allocate memory for the plot handle\n", stderr);
         return nullptr;
     }
-    gnuplot_setstyle(handle, "points");
+    _GNUPLOT_CTRL_ *record = &handle->record;
+    gnuplot_setstyle(record, "points");
     // "e": the pipe is close-on-exec, so programs the caller starts later do
     // not hold it open and gnuplot_close() never waits for them.
-    handle->command_stream = popen("gnuplot", "we");
-    if (handle->command_stream == nullptr) {
+    record->command_stream = popen("gnuplot", "we");
+    if (record->command_stream == nullptr) {
         std::fputs("error starting gnuplot\n", stderr);
-        std::free(handle);
+        delete handle;
         return nullptr;
     }
-    return handle;
+    return record;
 }
 
 void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
@@ -79,10 +76,13 @@ void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
 void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     if (handle == nullptr)
         return;
+    chartlink::ReplyChannel &reply = chartlink::handle_of(handle).reply;
+    chartlink::close_reply_channel(reply);
     // The handle is dead after this call whatever pclose says, so its files
     // and memory go in every case.
     if (chartlink::pclose_quietly(handle->command_stream) == -1)
         std::fputs("problem closing communication to gnuplot\n", stderr);
-    chartlink::remove_temp_files(handle);
-    std::free(handle);
+    chartlink::close_reply_channel(reply);
+    chartlink::remove_data_files(handle);
+    delete &chartlink::handle_of(handle);
 }

@@ -1,46 +1,36 @@
-// Plots of caller arrays, which travel to gnuplot through temporary files.
-#include <cerrno>
+// Plots of caller arrays, which travel to gnuplot through data files: text
+// for gnuplot_plot_x and gnuplot_plot_xy, raw doubles for columns.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-#include <unistd.h>
 
 #include "internal.h"
 
 namespace {
 
-constexpr std::size_t temp_name_size = 128;
+using chartlink::CommandLine;
 
-bool write_all(int fd, const char *data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
+// The caller's values: column c, row i is columns[c][i].
+struct Columns {
+    const double *const *columns;
+    int column_count;
+    int count;
+};
 
-// Gathers data lines into blocks, so a million points cost a few dozen
-// system calls rather than a million.
+// Gathers the file's bytes in the handle's block, so a million points cost a
+// few dozen system calls rather than a million.
 class BlockWriter {
 public:
-    static constexpr std::size_t longest_line = 2 * chartlink::max_number_length + 2;
+    BlockWriter(_GNUPLOT_CTRL_ *handle, int fd)
+        : block_(chartlink::handle_of(handle).data_block), fd_(fd) {}
 
-    explicit BlockWriter(int fd) : fd_(fd) {}
-
-    // Room for one more line, at least longest_line bytes.
-    char *line_start() {
-        if (sizeof block_ - used_ < longest_line)
+    // Room for at least `size` more bytes.
+    char *reserve(std::size_t size) {
+        if (chartlink::data_block_size - used_ < size)
             flush();
         return block_ + used_;
     }
 
-    void line_written(const char *end) { used_ = static_cast<std::size_t>(end - block_); }
+    void written_up_to(const char *end) { used_ = static_cast<std::size_t>(end - block_); }
 
     // True when every byte reached the file.
     bool finish() {
@@ -50,90 +40,133 @@ public:
 
 private:
     void flush() {
-        ok_ = ok_ && write_all(fd_, block_, used_);
+        ok_ = ok_ && chartlink::write_all(fd_, block_, used_);
         used_ = 0;
     }
 
+    char *block_;
     int fd_;
     bool ok_ = true;
     std::size_t used_ = 0;
-    char block_[64 * 1024];
 };
 
-// One value per line, or "x y" per line when y is given.
-bool write_values(int fd, const double *x, const double *y, int count) {
-    BlockWriter writer(fd);
-    for (int i = 0; i < count; ++i) {
-        char *end = chartlink::format_number(writer.line_start(), x[i]);
-        if (y != nullptr) {
-            *end++ = ' ';
-            end = chartlink::format_number(end, y[i]);
+// One line per row, its values printed as numbers and separated by blanks.
+bool write_text(BlockWriter &writer, const Columns &data) {
+    const std::size_t longest_line =
+        static_cast<std::size_t>(data.column_count) * (chartlink::max_number_length + 1);
+    for (int i = 0; i < data.count; ++i) {
+        char *end = writer.reserve(longest_line);
+        for (int c = 0; c < data.column_count; ++c) {
+            end = chartlink::format_number(end, data.columns[c][i]);
+            *end++ = c + 1 < data.column_count ? ' ' : '\n';
         }
-        *end++ = '\n';
-        writer.line_written(end);
+        writer.written_up_to(end);
     }
     return writer.finish();
 }
 
-bool format_plot_command(chartlink::CommandLine &line, const _GNUPLOT_CTRL_ *handle,
-                         const char *file_name, const char *title) {
+// One record per row: the row's values as native doubles.
+bool write_binary(BlockWriter &writer, const Columns &data) {
+    const std::size_t record_size = static_cast<std::size_t>(data.column_count) * sizeof(double);
+    for (int i = 0; i < data.count; ++i) {
+        char *end = writer.reserve(record_size);
+        for (int c = 0; c < data.column_count; ++c) {
+            std::memcpy(end, &data.columns[c][i], sizeof(double));
+            end += sizeof(double);
+        }
+        writer.written_up_to(end);
+    }
+    return writer.finish();
+}
+
+// How gnuplot reads a binary file: the record layout and the columns used,
+// a single column against its record number.
+void describe_binary(char (&layout)[64], int column_count) {
+    if (column_count == 1) {
+        std::strcpy(layout, " binary format=\"%float64\" using 0:1");
+        return;
+    }
+    char *end = layout + std::sprintf(layout, " binary format=\"%%%dfloat64\" using 1",
+                                      column_count);
+    for (int c = 2; c <= column_count; ++c)
+        end += std::sprintf(end, ":%d", c);
+}
+
+// <verb> "<file>"<layout> [title "<title>"] with <style>
+bool format_plot_command(CommandLine &line, const _GNUPLOT_CTRL_ *handle, const char *file_name,
+                         const char *layout, const char *title) {
     const char *verb = chartlink::plot_verb(handle);
     if (title == nullptr)
-        return chartlink::format_own_command(line, "%s \"%s\" with %s", verb, file_name,
+        return chartlink::format_own_command(line, "%s \"%s\"%s with %s", verb, file_name, layout,
                                              handle->style);
-    return chartlink::format_own_command(line, "%s \"%s\" title \"%s\" with %s", verb, file_name,
-                                         title, handle->style);
+    return chartlink::format_own_command(line, "%s \"%s\"%s title \"%s\" with %s", verb,
+                                         file_name, layout, title, handle->style);
 }
 
 // Writes the data file, then sends the plot naming it. Every refusal leaves
 // the handle as it was and no file behind.
-void plot_data(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
-               const char *title) {
-    if (handle->temp_file_count >= CHARTLINK_MAX_TEMP_FILES) {
-        std::fprintf(stderr, "maximum # of temporary files reached (%d): cannot open more",
-                     CHARTLINK_MAX_TEMP_FILES);
+void plot_data(_GNUPLOT_CTRL_ *handle, const Columns &data, bool binary, const char *title) {
+    if (!chartlink::data_slot_free(handle))
         return;
-    }
-    char name[temp_name_size];
-    std::snprintf(name, sizeof name, "%s/chartlink-XXXXXX", "/tmp");
-    chartlink::CommandLine line;
-    // mkstemp keeps the name's length, so the template tells whether the
+    char layout[64] = "";
+    if (binary)
+        describe_binary(layout, data.column_count);
+    CommandLine line;
+    // mkostemp keeps the name's length, so the template tells whether the
     // command will be accepted before any file exists.
-    if (!format_plot_command(line, handle, name, title))
+    if (!format_plot_command(line, handle, chartlink::data_file_template, layout, title))
         return;
-    const int fd = mkstemp(name);
-    if (fd == -1) {
-        std::fputs("cannot create temporary file: exiting plot", stderr);
+    chartlink::NewDataFile file;
+    if (!chartlink::create_data_file(file))
         return;
+    BlockWriter writer(handle, file.fd);
+    const bool written = binary ? write_binary(writer, data) : write_text(writer, data);
+    if (!chartlink::keep_data_file(handle, file, written))
+        return;
+    format_plot_command(line, handle, file.name, layout, title);
+    if (chartlink::send_line(handle, line))
+        chartlink::count_plot(handle);
+}
+
+constexpr int max_columns = CHARTLINK_MAX_COLUMNS;
+
+bool columns_given(const double *const columns[], int column_count) {
+    for (int c = 0; c < column_count; ++c) {
+        if (columns[c] == nullptr)
+            return false;
     }
-    const bool written = write_values(fd, x, y, count);
-    if (close(fd) != 0 || !written) {
-        std::remove(name);
-        std::fputs("cannot write temporary file: plot not sent\n", stderr);
-        return;
-    }
-    format_plot_command(line, handle, name, title);
-    std::strcpy(handle->temp_files[handle->temp_file_count++], name);
-    chartlink::send_line(handle, line);
-    chartlink::count_plot(handle);
+    return true;
 }
 
 } // namespace
 
 void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title) {
     if (handle != nullptr && x != nullptr && count >= 1)
-        plot_data(handle, x, nullptr, count, title);
+        plot_data(handle, {&x, 1, count}, false, title);
 }
 
 void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                      const char *title) {
+    const double *const pair[] = {x, y};
     if (handle != nullptr && x != nullptr && y != nullptr && count >= 1)
-        plot_data(handle, x, y, count, title);
+        plot_data(handle, {pair, 2, count}, false, title);
+}
+
+void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
+                          int count, const char *title) {
+    if (handle == nullptr || columns == nullptr || column_count < 1 || count < 1)
+        return;
+    if (column_count > max_columns) {
+        std::fprintf(stderr, "too many columns (at most %d): plot not sent\n", max_columns);
+        return;
+    }
+    if (columns_given(columns, column_count))
+        plot_data(handle, {columns, column_count, count}, true, title);
 }
 
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
     if (handle == nullptr)
         return;
-    chartlink::remove_temp_files(handle);
+    chartlink::hand_data_files_to_gnuplot(handle);
     handle->plot_count = 0;
 }

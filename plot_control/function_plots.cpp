@@ -1,5 +1,7 @@
 // Plots that need no data file, and the axis labels.
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "internal.h"
@@ -46,8 +48,8 @@ void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title)
                                        chartlink::plot_verb(handle), curve, make_title(title).text,
                                        handle->style))
         return;
-    chartlink::send_line(handle, line);
-    chartlink::count_plot(handle);
+    if (chartlink::send_line(handle, line))
+        chartlink::count_plot(handle);
 }
 
 } // namespace
@@ -68,10 +70,15 @@ void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const c
 void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *title) {
     if (handle == nullptr)
         return;
+    // gnuplot has no literal for inf or nan: such a line would only fail there.
+    if (!std::isfinite(a) || !std::isfinite(b)) {
+        std::fputs("slope and intercept must be finite: not sent\n", stderr);
+        return;
+    }
     constexpr char times_x_plus[] = " * x + ";
     char curve[2 * chartlink::max_number_length + sizeof times_x_plus];
-    char *end = chartlink::format_number(curve, a);
+    char *end = chartlink::format_command_number(curve, a);
     end = std::copy(times_x_plus, times_x_plus + sizeof times_x_plus - 1, end);
-    *chartlink::format_number(end, b) = '\0';
+    *chartlink::format_command_number(end, b) = '\0';
     plot_function(handle, curve, title);
 }

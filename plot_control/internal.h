@@ -4,6 +4,11 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include <sys/types.h>
 
 #include "chartlink.h"
 
@@ -17,17 +22,84 @@ struct CommandLine {
     char text[command_buffer_size];
 };
 
+// Which file a name stood for when the handle made it, so that a name some
+// other program has since reused is never removed.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+struct NamedFile {
+    std::string name;
+    FileIdentity identity;
+};
+
+// Data files are written through this block; it lives with the handle, not
+// on the caller's stack, and costs nothing per plot.
+constexpr std::size_t data_block_size = 64 * 1024;
+
+// Where gnuplot's answers to syncs arrive; see reply_channel.cpp.
+struct ReplyChannel {
+    std::string directory; // empty until the first sync or save
+    int read_fd = -1;
+    int keep_open_fd = -1; // our own writer, so the FIFO never reports hang-up
+    unsigned long last_sync = 0;
+    std::string unread;        // received but not yet a whole line
+    std::string missed_error;  // from an answer that came after its sync gave up
+    std::string last_error;    // what gnuplot_last_error() gives
+};
+
+// Everything a handle holds beyond the public record, in the same
+// allocation. The record comes first, so a handle converts either way.
+struct Handle {
+    _GNUPLOT_CTRL_ record{};
+    FileIdentity slot_identity[CHARTLINK_MAX_TEMP_FILES]; // of temp_files[i]
+    std::vector<NamedFile> handed_to_gnuplot; // removal asked of gnuplot by a reset
+    ReplyChannel reply;
+    char data_block[data_block_size];
+};
+static_assert(std::is_standard_layout_v<Handle>, "the record must convert to its handle");
+
+inline Handle &handle_of(_GNUPLOT_CTRL_ *record) {
+    return *reinterpret_cast<Handle *>(record);
+}
+inline const Handle &handle_of(const _GNUPLOT_CTRL_ *record) {
+    return *reinterpret_cast<const Handle *>(record);
+}
+
+// ---- Sending -----------------------------------------------------------
+
 // Formats a line the library builds itself (printf-style, %s and %d only, so
 // the locale cannot change it). False, with the message on standard error,
 // when the result would not fit on one line or holds a newline.
 bool format_own_command(CommandLine &line, const char *format, ...) CHARTLINK_PRINTF_FORMAT(2, 3);
 
-// Sends a finished line and its newline, unchanged, and flushes.
-void send_line(_GNUPLOT_CTRL_ *handle, const CommandLine &line);
+// Sends a finished line and its newline, whole and after anything the caller
+// wrote to command_stream itself. False when gnuplot has stopped reading.
+bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line);
+
+// As send_line(), but gives up at once, sending nothing, rather than wait
+// for room in a full pipe.
+bool send_line_without_waiting(_GNUPLOT_CTRL_ *handle, CommandLine &line);
 
 // Closes the pipe to gnuplot and waits for it, without raising SIGPIPE.
 // Returns what pclose returns.
 int pclose_quietly(FILE *stream);
+
+// Writes every byte, retrying short writes and EINTR. False on failure.
+bool write_all(int fd, const char *data, std::size_t size);
+
+// ---- Program lookup ----------------------------------------------------
+
+struct ProgramPath {
+    char text[4096];
+};
+
+// The directory holding an executable `name`, built in buffer: "." or a
+// PATH entry as written. Null when found nowhere.
+const char *find_program(ProgramPath &buffer, const char *name);
+
+// ---- Plot verb and counts ----------------------------------------------
 
 // "plot" for the first plot on a handle, "replot" afterwards.
 const char *plot_verb(const _GNUPLOT_CTRL_ *handle);
@@ -35,8 +107,42 @@ const char *plot_verb(const _GNUPLOT_CTRL_ *handle);
 // Counts one plot sent.
 void count_plot(_GNUPLOT_CTRL_ *handle);
 
-// Removes the handle's data files and empties its table.
-void remove_temp_files(_GNUPLOT_CTRL_ *handle);
+// ---- Data files --------------------------------------------------------
+
+// Data files are made from this template in /tmp; mkostemp fills the X's.
+constexpr char data_file_template[] = "/tmp/chartlink-XXXXXX";
+
+struct NewDataFile {
+    char name[sizeof data_file_template];
+    int fd = -1;
+};
+
+// True when the handle has a free slot; else false, with the message.
+bool data_slot_free(const _GNUPLOT_CTRL_ *handle);
+
+// Creates a data file, close-on-exec and owner-only. False, with the
+// message, when it cannot.
+bool create_data_file(NewDataFile &file);
+
+// Closes the file. When that fails or written is false, removes it and says
+// so: false. Otherwise the file becomes the handle's, in its next slot.
+bool keep_data_file(_GNUPLOT_CTRL_ *handle, NewDataFile &file, bool written);
+
+// Has gnuplot remove the current data files once it has read them, without
+// waiting for it; empties the table.
+void hand_data_files_to_gnuplot(_GNUPLOT_CTRL_ *handle);
+
+// After gnuplot has ended: removes every data file the handle still has.
+void remove_data_files(_GNUPLOT_CTRL_ *handle);
+
+// ---- Replies -----------------------------------------------------------
+
+// Removes the reply channel, if one was made. Called before gnuplot is
+// waited for, so that gnuplot cannot block on it, and again after, in case
+// gnuplot made a file there meanwhile.
+void close_reply_channel(ReplyChannel &reply);
+
+// ---- Numbers -----------------------------------------------------------
 
 // Longest text format_number() writes.
 constexpr std::size_t max_number_length = 32;
@@ -45,6 +151,10 @@ constexpr std::size_t max_number_length = 32;
 // double, else as the shortest text that does; independent of the locale.
 // Needs max_number_length bytes at first; returns the end of the text.
 char *format_number(char *first, double value);
+
+// As format_number(), for a command line: a whole number too large for
+// gnuplot's 64-bit integers is written in exponent form instead.
+char *format_command_number(char *first, double value);
 
 } // namespace chartlink
 

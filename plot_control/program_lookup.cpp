@@ -2,46 +2,39 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 #include <unistd.h>
 
-#include "chartlink.h"
+#include "internal.h"
 
+namespace chartlink {
 namespace {
 
-constexpr std::size_t result_size = 4096;
-char result[result_size];
-
-// Builds <directory>/<name> in the result buffer; false when it does not fit.
-bool build_candidate(std::string_view directory, std::string_view name) {
-    if (directory.size() + 1 + name.size() >= result_size)
+// Builds <directory>/<name> in buffer; false when it does not fit.
+bool build_candidate(ProgramPath &buffer, std::string_view directory, std::string_view name) {
+    if (directory.size() + 1 + name.size() >= sizeof buffer.text)
         return false;
-    char *end = std::copy(directory.begin(), directory.end(), result);
+    char *end = std::copy(directory.begin(), directory.end(), buffer.text);
     *end++ = '/';
     end = std::copy(name.begin(), name.end(), end);
     *end = '\0';
     return true;
 }
 
-bool candidate_found(std::string_view directory, std::string_view name) {
-    return build_candidate(directory, name) && access(result, X_OK) == 0;
-}
-
-// Cuts the candidate in the result buffer back to its directory.
-char *directory_of_candidate() {
-    *std::strrchr(result, '/') = '\0';
-    return result;
+// Leaves the directory in buffer when <directory>/<name> is executable.
+bool found_in(ProgramPath &buffer, std::string_view directory, std::string_view name) {
+    if (!build_candidate(buffer, directory, name) || access(buffer.text, X_OK) != 0)
+        return false;
+    buffer.text[directory.size()] = '\0';
+    return true;
 }
 
 } // namespace
 
-char *gnuplot_get_program_path(const char *name) {
-    if (name == nullptr)
-        return nullptr;
-    if (candidate_found(".", name))
-        return directory_of_candidate();
+const char *find_program(ProgramPath &buffer, const char *name) {
+    if (found_in(buffer, ".", name))
+        return buffer.text;
     const char *path = std::getenv("PATH");
     if (path == nullptr) {
         std::fputs("PATH variable not set\n", stderr);
@@ -53,9 +46,19 @@ char *gnuplot_get_program_path(const char *name) {
     while (!rest.empty()) {
         const std::size_t colon = rest.find(':');
         const std::string_view entry = rest.substr(0, colon);
-        if (candidate_found(entry.empty() ? "." : entry, name))
-            return directory_of_candidate();
+        if (found_in(buffer, entry.empty() ? "." : entry, name))
+            return buffer.text;
         rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
     }
     return nullptr;
+}
+
+} // namespace chartlink
+
+char *gnuplot_get_program_path(const char *name) {
+    // One result per thread: threads that look up at once never share it.
+    thread_local chartlink::ProgramPath result;
+    if (name == nullptr || chartlink::find_program(result, name) == nullptr)
+        return nullptr;
+    return result.text;
 }
