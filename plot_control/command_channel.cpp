@@ -1,4 +1,5 @@
 // The command channel: every byte the library sends to gnuplot goes out here.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -8,6 +9,7 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <stdio_ext.h>
 #include <unistd.h>
@@ -71,21 +73,34 @@ bool write_if_room(int fd, const char *data, std::size_t size) {
     do
         written = write(fd, data, size);
     while (written < 0 && errno == EINTR);
+    const int saved_errno = errno;
     fcntl(fd, F_SETFL, flags);
+    errno = saved_errno;
     return written == static_cast<ssize_t>(size);
 }
 
-bool write_line(_GNUPLOT_CTRL_ *handle, CommandLine &line, bool may_wait) {
-    static_assert(command_buffer_size <= PIPE_BUF, "a line must reach the pipe in one piece");
-    SigpipeBlock quiet;
-    flush_callers_bytes(handle->command_stream);
-    const std::size_t length = std::strlen(line.text);
-    line.text[length] = '\n';
-    const int fd = fileno(handle->command_stream);
-    const bool sent = may_wait ? write_all(fd, line.text, length + 1)
-                               : write_if_room(fd, line.text, length + 1);
-    line.text[length] = '\0';
-    return sent;
+// Waits until the pipe has room or the deadline passes; false without room.
+bool room_by(int fd, long long deadline) {
+    for (;;) {
+        pollfd pipe{fd, POLLOUT, 0};
+        const long long left = std::max(0LL, deadline - monotonic_ms());
+        const int ready = poll(&pipe, 1, static_cast<int>(left));
+        if (ready > 0)
+            return (pipe.revents & POLLOUT) != 0;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+bool write_within(int fd, const char *data, std::size_t size, int wait_ms) {
+    if (wait_ms < 0)
+        return write_all(fd, data, size);
+    const long long deadline = monotonic_ms() + wait_ms;
+    while (!write_if_room(fd, data, size)) {
+        if (errno != EAGAIN || !room_by(fd, deadline))
+            return false;
+    }
+    return true;
 }
 
 // Formats into line; false, with the message, when the result cannot be
@@ -132,12 +147,25 @@ bool format_own_command(CommandLine &line, const char *format, ...) {
     return true;
 }
 
-bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
-    return write_line(handle, line, true);
+bool send_line_within(_GNUPLOT_CTRL_ *handle, CommandLine &line, int wait_ms) {
+    static_assert(command_buffer_size <= PIPE_BUF, "a line must reach the pipe in one piece");
+    SigpipeBlock quiet;
+    flush_callers_bytes(handle->command_stream);
+    const std::size_t length = std::strlen(line.text);
+    line.text[length] = '\n';
+    const bool sent = write_within(fileno(handle->command_stream), line.text, length + 1, wait_ms);
+    line.text[length] = '\0';
+    return sent;
 }
 
-bool send_line_without_waiting(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
-    return write_line(handle, line, false);
+bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
+    return send_line_within(handle, line, -1);
+}
+
+long long monotonic_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
 int pclose_quietly(FILE *stream) {

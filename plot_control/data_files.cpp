@@ -81,7 +81,7 @@ void hand_data_files_to_gnuplot(_GNUPLOT_CTRL_ *handle) {
     CommandLine removal;
     format_removal(handle, removal);
     // When the pipe is full the line is not sent; the files then wait for close.
-    send_line_without_waiting(handle, removal);
+    send_line_within(handle, removal, 0);
     handle->temp_file_count = 0;
 }
 

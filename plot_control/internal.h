@@ -78,9 +78,12 @@ bool format_own_command(CommandLine &line, const char *format, ...) CHARTLINK_PR
 // wrote to command_stream itself. False when gnuplot has stopped reading.
 bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line);
 
-// As send_line(), but gives up at once, sending nothing, rather than wait
-// for room in a full pipe.
-bool send_line_without_waiting(_GNUPLOT_CTRL_ *handle, CommandLine &line);
+// As send_line(), but gives up, sending nothing, when the pipe has no room
+// for the line within wait_ms milliseconds (0: at once; negative: no limit).
+bool send_line_within(_GNUPLOT_CTRL_ *handle, CommandLine &line, int wait_ms);
+
+// Milliseconds on a clock that only moves forward.
+long long monotonic_ms();
 
 // Closes the pipe to gnuplot and waits for it, without raising SIGPIPE.
 // Returns what pclose returns.

@@ -79,19 +79,13 @@ void read_available(ReplyChannel &reply) {
     }
 }
 
-long long now_ms() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
-}
-
 enum class Wait { answered, ended, timed_out };
 
 // Waits for the answer numbered `number`. Earlier answers, late after their
 // sync gave up, are passed over, but an error they carry is kept.
 Wait wait_for_answer(Handle &handle, unsigned long number, int timeout_ms, Answer &answer) {
     ReplyChannel &reply = handle.reply;
-    const long long deadline = now_ms() + timeout_ms;
+    const long long deadline = monotonic_ms() + timeout_ms;
     for (;;) {
         while (next_answer(reply, answer)) {
             if (answer.number == number)
@@ -99,7 +93,7 @@ Wait wait_for_answer(Handle &handle, unsigned long number, int timeout_ms, Answe
             if (answer.error)
                 reply.missed_error = answer.message;
         }
-        const int left = timeout_ms < 0 ? -1 : static_cast<int>(std::max(0LL, deadline - now_ms()));
+        const int left = timeout_ms < 0 ? -1 : static_cast<int>(std::max(0LL, deadline - monotonic_ms()));
         // A pipe whose reader has gone polls as an error: gnuplot has ended.
         pollfd watched[] = {{reply.read_fd, POLLIN, 0},
                             {fileno(handle.record.command_stream), 0, 0}};
@@ -115,16 +109,25 @@ Wait wait_for_answer(Handle &handle, unsigned long number, int timeout_ms, Answe
     }
 }
 
-// The number of the sync, or 0 when its line could not be sent.
-unsigned long send_sync_line(Handle &handle) {
+bool gnuplot_has_ended(const Handle &handle) {
+    pollfd pipe{fileno(handle.record.command_stream), 0, 0};
+    return poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0;
+}
+
+// Sends the sync line, numbered anew, and waits for its answer.
+Wait ask_for_answer(Handle &handle, int timeout_ms, Answer &answer) {
     ReplyChannel &reply = handle.reply;
-    CommandLine line;
+    const long long start = monotonic_ms();
     const unsigned long number = ++reply.last_sync;
+    CommandLine line;
     format_own_command(line,
                        "set print \"%s\"; print sprintf(\"%s%%d %%d \", %lu, GPVAL_ERRNO) . "
                        "GPVAL_ERRMSG; reset errors; unset print",
                        fifo_path(reply).c_str(), answer_tag, number);
-    return send_line(&handle.record, line) ? number : 0;
+    if (!send_line_within(&handle.record, line, timeout_ms))
+        return gnuplot_has_ended(handle) ? Wait::ended : Wait::timed_out;
+    const long long left = std::max(0LL, start + timeout_ms - monotonic_ms());
+    return wait_for_answer(handle, number, timeout_ms < 0 ? -1 : static_cast<int>(left), answer);
 }
 
 int sync_with_gnuplot(Handle &handle, int timeout_ms) {
@@ -134,10 +137,8 @@ int sync_with_gnuplot(Handle &handle, int timeout_ms) {
         std::fputs("cannot make a channel for gnuplot's answers: cannot sync\n", stderr);
         return -1;
     }
-    const unsigned long number = send_sync_line(handle);
     Answer answer;
-    const Wait outcome =
-        number == 0 ? Wait::ended : wait_for_answer(handle, number, timeout_ms, answer);
+    const Wait outcome = ask_for_answer(handle, timeout_ms, answer);
     if (outcome != Wait::answered) {
         std::fputs(outcome == Wait::ended ? "gnuplot has ended: cannot sync\n"
                                           : "gnuplot did not answer in time\n",

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +54,9 @@ TEST(DataPlots, WriteOneOrTwoColumnsAndNameTheFileInTheCommand) {
         EXPECT_EQ(test::read_file(names[0]), "0.5\n2\n-3\n1e-05\n1234567\n1733600000.5\nnan\n");
         EXPECT_EQ(test::read_file(names[1]), "0.5 -0.25\n2 100000\n-3 0.3333333333333333\n"
                                              "1e-05 7\n1234567 0\n1733600000.5 1e+300\nnan -2\n");
+        gnuplot_resetplot(h);
+        EXPECT_TRUE(test::file_exists(names[0])); // until gnuplot has read it
+        EXPECT_EQ(h->temp_file_count, 0);
     });
     ASSERT_EQ(names.size(), 2U);
     EXPECT_EQ(t.sent, "plot x title \"no title\" with points\n"
@@ -59,14 +64,15 @@ TEST(DataPlots, WriteOneOrTwoColumnsAndNameTheFileInTheCommand) {
                           names[0] +
                           "\" title \"one\" with points\n"
                           "replot \"" +
-                          names[1] + "\" with points\n");
+                          names[1] + "\" with points\n" + "!rm -f '" + names[0] + "' '" +
+                          names[1] + "'\n");
     EXPECT_EQ(t.errors, "");
     for (const auto &name : names)
         EXPECT_FALSE(test::file_exists(name)) << "close leaves " << name;
 }
 
 TEST(DataPlots, MissingArgumentsAreIgnoredSilently) {
-    const auto before = test::chartlink_temp_files();
+    const auto mark = test::files_made().size();
     const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
         gnuplot_plot_x(h, values, 0, "t");
         gnuplot_plot_x(h, values, -1, "t");
@@ -76,19 +82,18 @@ TEST(DataPlots, MissingArgumentsAreIgnoredSilently) {
         gnuplot_plot_xy(h, values, other, 0, "t");
         EXPECT_EQ(h->temp_file_count, 0);
         EXPECT_EQ(h->plot_count, 0);
-        EXPECT_EQ(test::chartlink_temp_files(), before);
+        EXPECT_EQ(test::files_made().size(), mark);
     });
     EXPECT_EQ(t.sent, "");
     EXPECT_EQ(t.errors, "");
 }
 
 TEST(DataPlots, SixtyFourFilesPerHandleUntilAReset) {
-    const auto before = test::chartlink_temp_files();
+    const auto mark = test::files_made().size();
     const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
-        for (int round = 0; round < 2; ++round) {
+        for (int round = 1; round <= 2; ++round) {
             for (int i = 0; i < 64; ++i)
                 gnuplot_plot_x(h, values, 1, nullptr);
-            EXPECT_EQ(test::chartlink_temp_files().size(), before.size() + 64);
             test::Capture errors(2);
             gnuplot_plot_x(h, values, 1, nullptr);
             EXPECT_EQ(errors.text(), "maximum # of temporary files reached (64): cannot open more");
@@ -97,26 +102,49 @@ TEST(DataPlots, SixtyFourFilesPerHandleUntilAReset) {
             gnuplot_resetplot(h);
             EXPECT_EQ(h->temp_file_count, 0);
             EXPECT_EQ(h->plot_count, 0);
-            EXPECT_EQ(test::chartlink_temp_files(), before);
+            EXPECT_EQ(test::left_behind(mark).size(), 64U * round); // the fake removes none
         }
         gnuplot_resetplot(h); // no files: only the counts
         gnuplot_plot_x(h, values, 1, nullptr);
     });
     EXPECT_EQ(count_lines(t.sent, "plot"), 3);
     EXPECT_EQ(count_lines(t.sent, "replot"), 2 * 63);
-    EXPECT_EQ(test::chartlink_temp_files(), before);
+    EXPECT_EQ(std::regex_replace(t.sent, std::regex("(re)?plot .*\n| '/tmp/chartlink-\\w+'"), ""),
+              "!rm -f\n!rm -f\n");
+    EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
+}
+
+// gnuplot busy or stuck: its pipe full, it never reads nor answers.
+TEST(DataPlots, AResetNeverWaitsForGnuplotAndCloseLeavesNothing) {
+    test::FakeGnuplot deaf("deaf");
+    const auto mark = test::files_made().size();
+    test::Capture errors(2);
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    gnuplot_plot_x(handle, values, value_count, nullptr);
+    const int fd = fileno(handle->command_stream);
+    fcntl(fd, F_SETFL, O_NONBLOCK);
+    while (write(fd, "\n", 1) == 1) {
+    }
+    fcntl(fd, F_SETFL, 0);
+    gnuplot_resetplot(handle);
+    EXPECT_EQ(handle->plot_count, 0);
+    EXPECT_EQ(gnuplot_sync(handle, 100), -1);
+    EXPECT_FALSE(test::file_exists(deaf.log())) << "returned only once the stand-in had ended";
+    gnuplot_close(handle);
+    EXPECT_EQ(errors.text(), "gnuplot did not answer in time\n");
+    EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
 }
 
 TEST(DataPlots, ARefusedCommandLeavesNoFileBehind) {
     const std::string frame = "plot \"/tmp/chartlink-XXXXXX\" title \"\" with points";
     const std::string fits(2046 - frame.size(), 't');
-    const auto before = test::chartlink_temp_files();
+    const auto mark = test::files_made().size();
     const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
         gnuplot_plot_x(h, values, 1, (fits + "t").c_str());
         gnuplot_plot_xy(h, values, other, 1, "two\nlines");
         EXPECT_EQ(h->temp_file_count, 0);
         EXPECT_EQ(h->plot_count, 0);
-        EXPECT_EQ(test::chartlink_temp_files(), before);
+        EXPECT_EQ(test::files_made().size(), mark);
         gnuplot_plot_x(h, values, 1, fits.c_str());
         EXPECT_EQ(h->temp_file_count, 1);
     });
@@ -138,7 +166,7 @@ TEST(DataPlots, AFileThatCannotBeMadeOrWrittenSendsNothingAndLeavesNothing) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         test::FakeGnuplot fake;
-        const auto before = test::chartlink_temp_files();
+        const auto mark = test::files_made().size();
         test::Capture errors(2);
         const int status = test::run_in_child([&] {
             _GNUPLOT_CTRL_ *handle = gnuplot_init();
@@ -154,13 +182,13 @@ TEST(DataPlots, AFileThatCannotBeMadeOrWrittenSendsNothingAndLeavesNothing) {
         EXPECT_EQ(status, 0);
         EXPECT_EQ(errors.text(), c.message);
         EXPECT_EQ(fake.received().find("lost"), std::string::npos);
-        EXPECT_EQ(test::chartlink_temp_files(), before);
+        EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
     }
 }
 
 TEST(Close, AFailedWaitIsReportedAndStillRemovesTheFiles) {
     test::FakeGnuplot fake;
-    const auto before = test::chartlink_temp_files();
+    const auto mark = test::files_made().size();
     test::Capture errors(2);
     const int status = test::run_in_child([] {
         signal(SIGCHLD, SIG_IGN); // the system reaps gnuplot, so pclose cannot
@@ -171,5 +199,5 @@ TEST(Close, AFailedWaitIsReportedAndStillRemovesTheFiles) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(errors.text(), "problem closing communication to gnuplot\n");
-    EXPECT_EQ(test::chartlink_temp_files(), before);
+    EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
 }

@@ -1,27 +1,43 @@
 #!/bin/sh
-# Stands in for gnuplot: records every byte it receives in $FAKE_GNUPLOT_LOG.
+# Stands in for gnuplot: records every line it receives in $FAKE_GNUPLOT_LOG
+# and answers each sync as gnuplot would when all went well.
 # FAKE_GNUPLOT_MODE=exit: close standard input at once, touch the log, end.
+# FAKE_GNUPLOT_MODE=deaf: never read nor answer; after two seconds touch
+#   the log and end.
 # FAKE_GNUPLOT_MODE=copy: also copy each data file named in a command to
 #   $FAKE_GNUPLOT_LOG.1, .2, ..., before the library removes it.
-case "${FAKE_GNUPLOT_MODE:-record}" in
+mode=${FAKE_GNUPLOT_MODE:-record}
+answer() { # answer <sync line>: set print "<fifo>"; print sprintf("...", <n>, ...
+    fifo=${1#set print \"}
+    number=${1#*\", }
+    printf 'chartlink-sync %s 0 \n' "${number%%,*}" >"${fifo%%\"*}"
+}
+case $mode in
 exit)
     exec 0<&-
     : >"$FAKE_GNUPLOT_LOG"
+    exit
     ;;
-copy)
-    copies=0
-    while IFS= read -r line; do
-        printf '%s\n' "$line" >>"$FAKE_GNUPLOT_LOG"
-        case $line in
-        *'"/tmp/chartlink-'*)
+deaf)
+    sleep 2
+    : >"$FAKE_GNUPLOT_LOG"
+    exit
+    ;;
+esac
+copies=0
+while IFS= read -r line; do
+    printf '%s\n' "$line" >>"$FAKE_GNUPLOT_LOG"
+    case $line in
+    'set print "/tmp/chartlink-sync-'*)
+        answer "$line"
+        ;;
+    *'"/tmp/chartlink-'*)
+        if [ "$mode" = copy ]; then
             file=${line#*\"}
             copies=$((copies + 1))
             cp "${file%%\"*}" "$FAKE_GNUPLOT_LOG.$copies"
-            ;;
-        esac
-    done
-    ;;
-*)
-    exec cat >>"$FAKE_GNUPLOT_LOG"
-    ;;
-esac
+        fi
+        ;;
+    esac
+done
+printf '%s' "$line" >>"$FAKE_GNUPLOT_LOG"

@@ -54,14 +54,14 @@ Outcome plot_once(const std::string &input, const std::function<void()> &call,
 } // namespace
 
 TEST(PlotOnce, DefaultsToLinesAndTheLabelsXAndY) {
-    const auto before = test::chartlink_temp_files();
+    const auto mark = test::files_made().size();
     const auto o = plot_once(
         "\n", [] { gnuplot_plot_once(nullptr, nullptr, nullptr, nullptr, xs, nullptr, 2); });
     EXPECT_EQ(o.sent, "set xlabel \"X\"\nset ylabel \"Y\"\nplot \"FILE\" with lines\n");
     EXPECT_EQ(o.data, "0.5\n2\n");
     EXPECT_EQ(o.out, "press ENTER to continue\n");
     EXPECT_EQ(o.errors, "");
-    EXPECT_EQ(test::chartlink_temp_files(), before);
+    EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
 }
 
 TEST(PlotOnce, PlotsPairsWithEverythingGiven) {

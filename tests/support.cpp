@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
@@ -37,15 +37,50 @@ int file_mode(const std::string &path) {
     return static_cast<int>(info.st_mode & 07777);
 }
 
-std::set<std::string> chartlink_temp_files() {
-    std::set<std::string> names;
-    DIR *tmp = opendir("/tmp");
-    while (const dirent *entry = readdir(tmp)) {
-        if (std::string(entry->d_name).rfind("chartlink-", 0) == 0)
-            names.insert(std::string("/tmp/") + entry->d_name);
+namespace {
+
+// One line per name: '1' or '0' for close-on-exec, then the name.
+int made_log() {
+    static const int fd = [] {
+        char name[] = "/tmp/chartlink_test_made_XXXXXX";
+        const int made = ::mkstemp(name);
+        unlink(name);
+        fcntl(made, F_SETFD, FD_CLOEXEC);
+        return made;
+    }();
+    return fd;
+}
+
+void note_made(const char *name, int fd) {
+    if (std::string(name).rfind("/tmp/chartlink-", 0) != 0)
+        return;
+    const bool close_on_exec = fd == -1 || (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0;
+    const std::string line = (close_on_exec ? "1" : "0") + std::string(name) + "\n";
+    if (write(made_log(), line.data(), line.size()) < 0)
+        std::perror("made log");
+}
+
+} // namespace
+
+std::vector<MadeFile> files_made() {
+    std::string log(static_cast<std::size_t>(lseek(made_log(), 0, SEEK_END)), '\0');
+    if (pread(made_log(), log.data(), log.size(), 0) < 0)
+        std::perror("made log");
+    std::vector<MadeFile> made;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        made.push_back({line.substr(1), line[0] == '1'});
+    return made;
+}
+
+std::vector<std::string> left_behind(std::size_t mark) {
+    std::vector<std::string> left;
+    const auto made = files_made();
+    for (std::size_t i = mark; i < made.size(); ++i) {
+        if (file_exists(made[i].name))
+            left.push_back(made[i].name);
     }
-    closedir(tmp);
-    return names;
+    return left;
 }
 
 TempDir::TempDir() {
@@ -152,3 +187,23 @@ int run_in_child(const std::function<int()> &body) {
 }
 
 } // namespace test
+
+// The library's data files and reply directories are made through these, so
+// the tests learn every name this process made.
+extern "C" int mkostemp(char *name, int flags) {
+    using Real = int (*)(char *, int);
+    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "mkostemp"));
+    const int fd = real(name, flags);
+    if (fd != -1)
+        test::note_made(name, fd);
+    return fd;
+}
+
+extern "C" char *mkdtemp(char *name) {
+    using Real = char *(*)(char *);
+    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "mkdtemp"));
+    char *made = real(name);
+    if (made != nullptr)
+        test::note_made(name, -1);
+    return made;
+}

@@ -5,8 +5,8 @@
 
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "chartlink.h"
 
@@ -17,8 +17,17 @@ void write_file(const std::string &path, const std::string &content, int mode = 
 bool file_exists(const std::string &path);
 int file_mode(const std::string &path);
 
-// The data files of every chartlink handle on the machine.
-std::set<std::string> chartlink_temp_files();
+// Files and directories under /tmp/chartlink- that this process, or a child
+// forked from it, has made: other programs' never count.
+struct MadeFile {
+    std::string name;
+    bool close_on_exec;
+};
+std::vector<MadeFile> files_made();
+
+// Those made since the mark (files_made().size() at the time) that are
+// still there.
+std::vector<std::string> left_behind(std::size_t mark = 0);
 
 class TempDir {
 public:
