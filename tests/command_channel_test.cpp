@@ -1,11 +1,15 @@
+#include <atomic>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <regex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -211,6 +215,51 @@ TEST(Pipe, IsNotInheritedByProgramsTheCallerStarts) {
     test::run_session([](_GNUPLOT_CTRL_ *h) {
         EXPECT_NE(fcntl(fileno(h->command_stream), F_GETFD) & FD_CLOEXEC, 0);
     });
+}
+
+TEST(Threads, OpenUseAndCloseTheirOwnHandlesAtOnce) {
+    test::FakeGnuplot fake;
+    std::vector<std::thread> threads;
+    std::atomic<int> opened{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 10; ++i) {
+                EXPECT_NE(gnuplot_get_program_path("gnuplot"), nullptr);
+                _GNUPLOT_CTRL_ *handle = gnuplot_init();
+                opened += handle != nullptr;
+                gnuplot_plot_equation(handle, "x", nullptr);
+                gnuplot_close(handle);
+            }
+        });
+    }
+    for (auto &thread : threads)
+        thread.join();
+    EXPECT_EQ(opened, 40);
+}
+
+// A handler without SA_RESTART interrupts writes into a pipe that gnuplot
+// reads slowly; no line may be lost, cut or reordered.
+TEST(Command, EveryLineArrivesThroughASignalStorm) {
+    test::FakeGnuplot fake;
+    const std::string filler(200, 'f');
+    const int status = test::run_in_child([&] {
+        struct sigaction interrupt {};
+        interrupt.sa_handler = [](int) {};
+        sigaction(SIGALRM, &interrupt, nullptr);
+        const itimerval every_ms{{0, 1000}, {0, 1000}};
+        setitimer(ITIMER_REAL, &every_ms, nullptr);
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        std::fputs("print 0\n", handle->command_stream); // the caller's own, first
+        for (int i = 1; i < 3000; ++i)
+            gnuplot_cmd(handle, "print %d # %s", i, filler.c_str());
+        gnuplot_close(handle);
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
+    std::string expected = "print 0\n";
+    for (int i = 1; i < 3000; ++i)
+        expected += "print " + std::to_string(i) + " # " + filler + "\n";
+    EXPECT_EQ(fake.received(), expected);
 }
 
 extern "C" int chartlink_c_session(void);

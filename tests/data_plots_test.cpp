@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,6 +70,8 @@ TEST(DataPlots, WriteOneOrTwoColumnsAndNameTheFileInTheCommand) {
     EXPECT_EQ(t.errors, "");
     for (const auto &name : names)
         EXPECT_FALSE(test::file_exists(name)) << "close leaves " << name;
+    for (const auto &made : test::files_made()) // never inherited by programs started meanwhile
+        EXPECT_TRUE(made.close_on_exec) << made.name;
 }
 
 TEST(DataPlots, MissingArgumentsAreIgnoredSilently) {
@@ -200,4 +203,22 @@ TEST(Close, AFailedWaitIsReportedAndStillRemovesTheFiles) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(errors.text(), "problem closing communication to gnuplot\n");
     EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
+}
+
+// The data block is the handle's, not the caller's stack.
+TEST(DataPlots, WorkFromAThreadWithA64KiBStack) {
+    run_session([](_GNUPLOT_CTRL_ *h) {
+        pthread_attr_t small;
+        pthread_attr_init(&small);
+        pthread_attr_setstacksize(&small, 64 * 1024);
+        pthread_t thread;
+        auto plot = [](void *handle) -> void * {
+            auto *h = static_cast<_GNUPLOT_CTRL_ *>(handle);
+            gnuplot_plot_xy(h, values, other, value_count, "small stack");
+            return nullptr;
+        };
+        ASSERT_EQ(pthread_create(&thread, &small, plot, h), 0);
+        pthread_join(thread, nullptr);
+        EXPECT_EQ(h->plot_count, 1);
+    });
 }

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -32,9 +33,18 @@ TEST(FunctionPlots, SlopeAndInterceptKeepEveryDigitTheyNeed) {
     const auto t = run_session([](_GNUPLOT_CTRL_ *h) {
         gnuplot_plot_slope(h, 1.0 / 3, 1733600000.5, "t");
         gnuplot_plot_slope(h, 1e-07, 100000, "t");
+        // Whole numbers beyond gnuplot's 64-bit integers, which it would warn of.
+        gnuplot_plot_slope(h, 0x1p64, -0x1p63, "t");
+        gnuplot_plot_slope(h, HUGE_VAL, 0, "t"); // no such literal in gnuplot
+        gnuplot_plot_slope(h, 1, std::nan(""), "t");
+        EXPECT_EQ(h->plot_count, 3);
     });
     EXPECT_EQ(t.sent, "plot 0.3333333333333333 * x + 1733600000.5 title \"t\" with points\n"
-                      "replot 1e-07 * x + 100000 title \"t\" with points\n");
+                      "replot 1e-07 * x + 100000 title \"t\" with points\n"
+                      "replot 1.8446744073709552e+19 * x + -9.223372036854776e+18 title \"t\" "
+                      "with points\n");
+    EXPECT_EQ(t.errors, "slope and intercept must be finite: not sent\n"
+                        "slope and intercept must be finite: not sent\n");
 }
 
 TEST(FunctionPlots, TextsReachGnuplotUnchanged) {
