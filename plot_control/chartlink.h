@@ -148,13 +148,12 @@ void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *
 
 /* Plot count values of x, one per line, or count x/y pairs. The values go
  * into a new owner-only, close-on-exec file /tmp/chartlink-XXXXXX that the
- * handle owns until a reset hands it to gnuplot, or close; the command is <verb> "<file>" [title "<title>"]
- * with <style>, the title clause left out for a null title. Return silently
- * for a null handle or array or a count below 1. Otherwise refused, with
- * no file left and no count changed, after "maximum # of temporary files
- * reached (64): cannot open more" or "cannot create temporary file:
- * exiting plot" (neither with a newline), "cannot write temporary file:
- * plot not sent\n", or a refused command line. */
+ * handle owns until a reset hands it to gnuplot, or close; the command is <verb> "<file>" [title
+ * "<title>"] with <style>, the title clause left out for a null title. Return silently for a null
+ * handle or array or a count below 1. Otherwise refused, with no file left and no count changed,
+ * after "maximum # of temporary files reached (64): cannot open more" or "cannot create temporary
+ * file: exiting plot" (neither with a newline), "cannot write temporary file: plot not sent\n", or
+ * a refused command line. */
 void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title);
 void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                      const char *title);

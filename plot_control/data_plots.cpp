@@ -86,8 +86,8 @@ void describe_binary(char (&layout)[64], int column_count) {
         std::strcpy(layout, " binary format=\"%float64\" using 0:1");
         return;
     }
-    char *end = layout + std::sprintf(layout, " binary format=\"%%%dfloat64\" using 1",
-                                      column_count);
+    char *end =
+        layout + std::sprintf(layout, " binary format=\"%%%dfloat64\" using 1", column_count);
     for (int c = 2; c <= column_count; ++c)
         end += std::sprintf(end, ":%d", c);
 }
@@ -99,8 +99,8 @@ bool format_plot_command(CommandLine &line, const _GNUPLOT_CTRL_ *handle, const 
     if (title == nullptr)
         return chartlink::format_own_command(line, "%s \"%s\"%s with %s", verb, file_name, layout,
                                              handle->style);
-    return chartlink::format_own_command(line, "%s \"%s\"%s title \"%s\" with %s", verb,
-                                         file_name, layout, title, handle->style);
+    return chartlink::format_own_command(line, "%s \"%s\"%s title \"%s\" with %s", verb, file_name,
+                                         layout, title, handle->style);
 }
 
 // Writes the data file, then sends the plot naming it. Every refusal leaves

@@ -44,9 +44,9 @@ struct ReplyChannel {
     int read_fd = -1;
     int keep_open_fd = -1; // our own writer, so the FIFO never reports hang-up
     unsigned long last_sync = 0;
-    std::string unread;        // received but not yet a whole line
-    std::string missed_error;  // from an answer that came after its sync gave up
-    std::string last_error;    // what gnuplot_last_error() gives
+    std::string unread;       // received but not yet a whole line
+    std::string missed_error; // from an answer that came after its sync gave up
+    std::string last_error;   // what gnuplot_last_error() gives
 };
 
 // Everything a handle holds beyond the public record, in the same
@@ -54,7 +54,7 @@ struct ReplyChannel {
 struct Handle {
     _GNUPLOT_CTRL_ record{};
     FileIdentity slot_identity[CHARTLINK_MAX_TEMP_FILES]; // of temp_files[i]
-    std::vector<NamedFile> handed_to_gnuplot; // removal asked of gnuplot by a reset
+    std::vector<NamedFile> handed_to_gnuplot;             // removal asked of gnuplot by a reset
     ReplyChannel reply;
     char data_block[data_block_size];
 };

@@ -72,9 +72,8 @@ char *format_number(char *first, double value) {
 char *format_command_number(char *first, double value) {
     char *const end = format_number(first, value);
     // gnuplot reads a literal without '.' or exponent as a 64-bit integer.
-    const bool integer_literal = std::find_if(first, end, [](char c) {
-                                     return c == '.' || c == 'e';
-                                 }) == end;
+    const bool integer_literal =
+        std::find_if(first, end, [](char c) { return c == '.' || c == 'e'; }) == end;
     if (!integer_literal || std::fabs(value) < 0x1p63)
         return end;
     return std::to_chars(first, first + max_number_length, value, std::chars_format::scientific)

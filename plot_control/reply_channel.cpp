@@ -93,7 +93,8 @@ Wait wait_for_answer(Handle &handle, unsigned long number, int timeout_ms, Answe
             if (answer.error)
                 reply.missed_error = answer.message;
         }
-        const int left = timeout_ms < 0 ? -1 : static_cast<int>(std::max(0LL, deadline - monotonic_ms()));
+        const int left =
+            timeout_ms < 0 ? -1 : static_cast<int>(std::max(0LL, deadline - monotonic_ms()));
         // A pipe whose reader has gone polls as an error: gnuplot has ended.
         pollfd watched[] = {{reply.read_fd, POLLIN, 0},
                             {fileno(handle.record.command_stream), 0, 0}};

@@ -65,8 +65,8 @@ TEST(DataPlots, WriteOneOrTwoColumnsAndNameTheFileInTheCommand) {
                           names[0] +
                           "\" title \"one\" with points\n"
                           "replot \"" +
-                          names[1] + "\" with points\n" + "!rm -f '" + names[0] + "' '" +
-                          names[1] + "'\n");
+                          names[1] + "\" with points\n" + "!rm -f '" + names[0] + "' '" + names[1] +
+                          "'\n");
     EXPECT_EQ(t.errors, "");
     for (const auto &name : names)
         EXPECT_FALSE(test::file_exists(name)) << "close leaves " << name;

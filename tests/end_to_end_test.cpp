@@ -1,6 +1,5 @@
 // Through the real gnuplot.
 #include <string>
-#include <utility>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,21 +9,6 @@
 #include "support.h"
 
 namespace {
-
-// Width and height from a PNG's header; {0, 0} when it is no PNG.
-std::pair<unsigned, unsigned> png_size(const std::string &path) {
-    const std::string png = test::read_file(path);
-    if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
-        png.compare(12, 4, "IHDR") != 0)
-        return {0, 0};
-    const auto big_endian = [&](std::size_t at) {
-        unsigned value = 0;
-        for (std::size_t i = at; i < at + 4; ++i)
-            value = value << 8 | static_cast<unsigned char>(png[i]);
-        return value;
-    };
-    return {big_endian(16), big_endian(20)};
-}
 
 // Runs a program with one argument; its exit status, or -1.
 int run_program(const char *path, const char *argument) {
@@ -43,7 +27,7 @@ TEST(EndToEnd, SineDemoWritesA640By480PngAndPrintsNothing) {
     test::Capture out(1);
     EXPECT_EQ(run_program(SINE_DEMO_PATH, "ignored"), 0);
     EXPECT_EQ(out.text(), "");
-    EXPECT_EQ(png_size(dir.path() + "/sine.png"), std::make_pair(640U, 480U));
+    EXPECT_EQ(test::png_size(dir.path() + "/sine.png"), std::make_pair(640U, 480U));
 }
 
 TEST(EndToEnd, SineDemoWithoutGnuplotExitsWithStatusOne) {
@@ -59,7 +43,7 @@ TEST(EndToEnd, DataPlotExampleDrawsItsImage) {
     test::TempDir dir;
     const std::string image = dir.path() + "/damped.png";
     EXPECT_EQ(run_program(DATA_PLOT_EXAMPLE_PATH, image.c_str()), 0);
-    EXPECT_EQ(png_size(image), std::make_pair(800U, 500U));
+    EXPECT_EQ(test::png_size(image), std::make_pair(800U, 500U));
 }
 
 TEST(EndToEnd, DataPlotOfPairsDrawsAnImage) {
@@ -73,5 +57,36 @@ TEST(EndToEnd, DataPlotOfPairsDrawsAnImage) {
     gnuplot_setstyle(handle, "linespoints");
     gnuplot_plot_xy(handle, x, y, 4, "squares");
     gnuplot_close(handle);
-    EXPECT_EQ(png_size(image), std::make_pair(320U, 240U));
+    EXPECT_EQ(test::png_size(image), std::make_pair(320U, 240U));
+}
+
+// Animation frames: each reset hands its data file to gnuplot, which must
+// still read it for the frame before removing it.
+TEST(EndToEnd, EveryFrameOfAResetLoopIsDrawnAndNoDataFileIsLeft) {
+    test::TempDir dir;
+    const auto mark = test::files_made().size();
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_cmd(handle, "set terminal png size 160,120");
+    const double x[] = {0, 1, 2}, y[] = {2, 0, 1};
+    for (int frame = 0; frame < 20; ++frame) {
+        gnuplot_cmd(handle, "set output \"%s/frame%02d.png\"", dir.path().c_str(), frame);
+        gnuplot_plot_xy(handle, x, y, 3, "frame");
+        gnuplot_resetplot(handle);
+    }
+    gnuplot_close(handle);
+    for (int frame = 0; frame < 20; ++frame) {
+        const std::string image =
+            dir.path() + "/frame" + (frame < 10 ? "0" : "") + std::to_string(frame) + ".png";
+        EXPECT_EQ(test::png_iend_count(image), 1) << image;
+    }
+    EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
+}
+
+TEST(EndToEnd, TourExampleSavesExactlyOneImage) {
+    test::TempDir dir;
+    const std::string image = dir.path() + "/squares.png";
+    EXPECT_EQ(run_program(TOUR_EXAMPLE_PATH, image.c_str()), 0);
+    EXPECT_EQ(test::png_size(image), std::make_pair(640U, 480U));
+    EXPECT_EQ(test::png_iend_count(image), 1);
 }

@@ -37,6 +37,28 @@ int file_mode(const std::string &path) {
     return static_cast<int>(info.st_mode & 07777);
 }
 
+std::pair<unsigned, unsigned> png_size(const std::string &path) {
+    const std::string png = read_file(path);
+    if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
+        png.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
+    const auto big_endian = [&](std::size_t at) {
+        unsigned value = 0;
+        for (std::size_t i = at; i < at + 4; ++i)
+            value = value << 8 | static_cast<unsigned char>(png[i]);
+        return value;
+    };
+    return {big_endian(16), big_endian(20)};
+}
+
+int png_iend_count(const std::string &path) {
+    const std::string png = read_file(path);
+    int count = 0;
+    for (auto at = png.find("IEND"); at != std::string::npos; at = png.find("IEND", at + 4))
+        ++count;
+    return count;
+}
+
 namespace {
 
 // One line per name: '1' or '0' for close-on-exec, then the name.

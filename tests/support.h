@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chartlink.h"
@@ -28,6 +29,12 @@ std::vector<MadeFile> files_made();
 // Those made since the mark (files_made().size() at the time) that are
 // still there.
 std::vector<std::string> left_behind(std::size_t mark = 0);
+
+// Width and height from a PNG's header; {0, 0} when it is no PNG.
+std::pair<unsigned, unsigned> png_size(const std::string &path);
+
+// How many images a PNG file holds: each ends in one IEND chunk.
+int png_iend_count(const std::string &path);
 
 class TempDir {
 public:
