@@ -28,7 +28,8 @@ std::string file_of(const _GNUPLOT_CTRL_ *handle, int slot) {
 }
 
 int count_lines(const std::string &text, const char *verb) {
-    const std::regex plot(std::string(verb) + " \"/tmp/chartlink-[A-Za-z0-9]{6}\" with points");
+    const std::regex plot(std::string(verb) + " \"/tmp/chartlink-[A-Za-z0-9]{6}\"" +
+                          "( binary format=\"%float64\" using 0:1)? with points");
     std::istringstream lines(text);
     int count = 0;
     for (std::string line; std::getline(lines, line);)
@@ -94,11 +95,14 @@ TEST(DataPlots, MissingArgumentsAreIgnoredSilently) {
 TEST(DataPlots, SixtyFourFilesPerHandleUntilAReset) {
     const auto mark = test::files_made().size();
     const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        const double *const column[] = {values};
         for (int round = 1; round <= 2; ++round) {
-            for (int i = 0; i < 64; ++i)
-                gnuplot_plot_x(h, values, 1, nullptr);
+            for (int i = 0; i < 64; ++i) // text and binary files share the table
+                i % 2 ? gnuplot_plot_x(h, values, 1, nullptr)
+                      : gnuplot_plot_columns(h, column, 1, 1, nullptr);
             test::Capture errors(2);
-            gnuplot_plot_x(h, values, 1, nullptr);
+            round == 1 ? gnuplot_plot_x(h, values, 1, nullptr)
+                       : gnuplot_plot_columns(h, column, 1, 1, nullptr);
             EXPECT_EQ(errors.text(), "maximum # of temporary files reached (64): cannot open more");
             EXPECT_EQ(h->temp_file_count, 64);
             EXPECT_EQ(h->plot_count, 64);
@@ -221,4 +225,48 @@ TEST(DataPlots, WorkFromAThreadWithA64KiBStack) {
         pthread_join(thread, nullptr);
         EXPECT_EQ(h->plot_count, 1);
     });
+}
+
+TEST(DataPlots, ColumnsTravelAsRawDoublesWithTheirLayoutInTheCommand) {
+    const double *const columns[] = {values, other, values};
+    const double *const with_null[] = {values, nullptr};
+    std::vector<std::string> names, data;
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        gnuplot_plot_columns(h, columns, 1, value_count, "one");
+        gnuplot_plot_columns(h, columns, 2, value_count, nullptr);
+        gnuplot_setstyle(h, "errorbars");
+        gnuplot_plot_columns(h, columns, 3, value_count, "three");
+        for (int slot = 0; slot < h->temp_file_count; ++slot) {
+            names.push_back(file_of(h, slot));
+            data.push_back(test::read_file(names.back()));
+        }
+        gnuplot_plot_columns(nullptr, columns, 1, 1, "t");
+        gnuplot_plot_columns(h, nullptr, 1, 1, "t");
+        gnuplot_plot_columns(h, with_null, 2, 1, "t");
+        gnuplot_plot_columns(h, columns, 0, 1, "t");
+        gnuplot_plot_columns(h, columns, 1, 0, "t");
+        const double *const nine[9] = {};
+        gnuplot_plot_columns(h, nine, 9, 1, "t");
+        EXPECT_EQ(h->temp_file_count, 3);
+        EXPECT_EQ(h->plot_count, 3);
+    });
+    ASSERT_EQ(names.size(), 3U);
+    EXPECT_EQ(t.sent, "plot \"" + names[0] +
+                          "\" binary format=\"%float64\" using 0:1 title \"one\" with points\n"
+                          "replot \"" +
+                          names[1] +
+                          "\" binary format=\"%2float64\" using 1:2 with points\n"
+                          "replot \"" +
+                          names[2] +
+                          "\" binary format=\"%3float64\" using 1:2:3 title \"three\" with "
+                          "errorbars\n");
+    EXPECT_EQ(t.errors, "too many columns (at most 8): plot not sent\n");
+    for (int count = 1; count <= 3; ++count) {
+        std::string expected;
+        for (int i = 0; i < value_count; ++i) {
+            for (int c = 0; c < count; ++c)
+                expected.append(reinterpret_cast<const char *>(&columns[c][i]), sizeof(double));
+        }
+        EXPECT_EQ(data[static_cast<std::size_t>(count - 1)], expected) << count << " columns";
+    }
 }

@@ -1,4 +1,5 @@
 // Through the real gnuplot.
+#include <sstream>
 #include <string>
 
 #include <sys/wait.h>
@@ -89,4 +90,31 @@ TEST(EndToEnd, TourExampleSavesExactlyOneImage) {
     EXPECT_EQ(run_program(TOUR_EXAMPLE_PATH, image.c_str()), 0);
     EXPECT_EQ(test::png_size(image), std::make_pair(640U, 480U));
     EXPECT_EQ(test::png_iend_count(image), 1);
+}
+
+TEST(EndToEnd, ColumnsDrawErrorBarsAndReachGnuplotExact) {
+    test::TempDir dir;
+    const double x[] = {1, 2, 3}, y[] = {1.0 / 3, 0.1 * 3, 1e-300}, error[] = {0.5, 0.25, 0.125};
+    const double *const columns[] = {x, y, error};
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_cmd(handle, "set table \"%s/table\"", dir.path().c_str());
+    gnuplot_cmd(handle, "set format y \"%%.17g\"");
+    gnuplot_plot_columns(handle, columns, 2, 3, nullptr);
+    gnuplot_cmd(handle, "unset table");
+    gnuplot_resetplot(handle);
+    gnuplot_cmd(handle, "set terminal png size 320,240");
+    gnuplot_cmd(handle, "set output \"%s/bars.png\"", dir.path().c_str());
+    gnuplot_setstyle(handle, "errorbars");
+    gnuplot_plot_columns(handle, columns, 3, 3, "bars");
+    gnuplot_close(handle);
+    EXPECT_EQ(test::png_iend_count(dir.path() + "/bars.png"), 1);
+    std::string read_back;
+    std::istringstream table(test::read_file(dir.path() + "/table"));
+    for (std::string line; std::getline(table, line);) {
+        if (!line.empty() && line[0] != '#')
+            read_back += line + "\n";
+    }
+    EXPECT_EQ(read_back, " 1 0.33333333333333331  i\n 2 0.30000000000000004  i\n"
+                         " 3 1e-300  i\n");
 }
