@@ -14,7 +14,6 @@ int main(int argc, char **argv) {
     _GNUPLOT_CTRL_ *h = gnuplot_init(); /* starts gnuplot; NULL on failure */
     if (h == NULL)
         return 1;
-    gnuplot_cmd(h, "set terminal unknown"); /* draw nowhere until saved */
     gnuplot_setstyle(h, "lines");
     gnuplot_set_xlabel(h, "x");
     gnuplot_set_ylabel(h, "x squared");

@@ -84,12 +84,14 @@ TEST(EndToEnd, EveryFrameOfAResetLoopIsDrawnAndNoDataFileIsLeft) {
     EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
 }
 
-TEST(EndToEnd, TourExampleSavesExactlyOneImage) {
-    test::TempDir dir;
-    const std::string image = dir.path() + "/squares.png";
-    EXPECT_EQ(run_program(TOUR_EXAMPLE_PATH, image.c_str()), 0);
-    EXPECT_EQ(test::png_size(image), std::make_pair(640U, 480U));
-    EXPECT_EQ(test::png_iend_count(image), 1);
+TEST(EndToEnd, ExamplesThatSaveWriteExactlyOneImage) {
+    for (const char *example : {TOUR_EXAMPLE_PATH, SEVERAL_CURVES_EXAMPLE_PATH}) {
+        test::TempDir dir;
+        const std::string image = dir.path() + "/saved.png";
+        EXPECT_EQ(run_program(example, image.c_str()), 0) << example;
+        EXPECT_EQ(test::png_size(image), std::make_pair(640U, 480U)) << example;
+        EXPECT_EQ(test::png_iend_count(image), 1) << example;
+    }
 }
 
 TEST(EndToEnd, ColumnsDrawErrorBarsAndReachGnuplotExact) {

@@ -1,10 +1,11 @@
-#include <chartlink.h>
+#include <chartlink.hpp>
 
 int main() {
-    _GNUPLOT_CTRL_ *handle = gnuplot_init();
-    if (handle == nullptr)
+    try {
+        chartlink::Gnuplot plot;
+        plot.plot_slope(0.5, 2, "from C++");
+    } catch (const chartlink::Error &) {
         return 1;
-    gnuplot_plot_slope(handle, 0.5, 2, "from C++");
-    gnuplot_close(handle);
+    }
     return 0;
 }

@@ -1,0 +1,255 @@
+// chartlink for C++17: one object that owns a gnuplot process, takes
+// containers, and throws chartlink::Error where the C API writes a message.
+//
+//   chartlink::Gnuplot plot;                       // starts gnuplot, or throws
+//   plot.style("lines").xlabel("t").plot(samples, "data").save("data.png");
+//                                                  // closed when plot goes
+//
+// Everything here is inline over the C API in chartlink.h; handle() gives
+// the C handle for anything this layer does not wrap. The C layer's
+// messages still go to standard error; the exception says why as well. Like
+// a C handle, one Gnuplot object is used by one thread at a time.
+#ifndef CHARTLINK_HPP
+#define CHARTLINK_HPP
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstddef>
+#include <initializer_list>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <poll.h>
+
+#include "chartlink.h"
+
+namespace chartlink {
+
+// What every failure of this layer throws.
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A curve's title; std::nullopt means what a null title means in C.
+using Title = std::optional<std::string>;
+
+namespace detail {
+
+template <class Range>
+using ValueOf =
+    std::remove_cv_t<std::remove_pointer_t<decltype(std::data(std::declval<const Range &>()))>>;
+
+// Numbers, but not characters: a string is a title, never data.
+template <class T>
+constexpr bool is_number = std::is_arithmetic_v<T> && !std::is_same_v<T, bool> &&
+                           !std::is_same_v<T, char> && !std::is_same_v<T, wchar_t> &&
+                           !std::is_same_v<T, char16_t> && !std::is_same_v<T, char32_t>;
+
+} // namespace detail
+
+// Any range of numbers with data() and size() (std::vector, std::array, a C
+// array...) seen as doubles: the caller's own memory when it holds doubles,
+// else a converted copy.
+class Values {
+public:
+    template <class Range, class Value = detail::ValueOf<Range>,
+              std::enable_if_t<detail::is_number<Value>, int> = 0>
+    Values(const Range &range) : view_(nullptr), size_(std::size(range)) { // NOLINT: implicit
+        if constexpr (std::is_same_v<Value, double>)
+            view_ = std::data(range);
+        else
+            copy_.assign(std::data(range), std::data(range) + size_);
+    }
+
+    const double *data() const { return view_ != nullptr ? view_ : copy_.data(); }
+    std::size_t size() const { return size_; }
+
+private:
+    const double *view_;
+    std::size_t size_;
+    std::vector<double> copy_;
+};
+
+class Gnuplot {
+public:
+    // Starts gnuplot; throws Error when it cannot be found or started.
+    Gnuplot() : handle_(gnuplot_init()) {
+        if (handle_ == nullptr)
+            throw Error("chartlink: cannot start gnuplot (is it installed and on PATH?)");
+    }
+
+    Gnuplot(Gnuplot &&other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    Gnuplot &operator=(Gnuplot &&other) noexcept {
+        if (this != &other) {
+            gnuplot_close(handle_);
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    Gnuplot(const Gnuplot &) = delete;
+    Gnuplot &operator=(const Gnuplot &) = delete;
+
+    // Ends gnuplot, waiting for it, and removes the data files.
+    ~Gnuplot() { gnuplot_close(handle_); }
+
+    // The C handle, still owned by this object; null once moved from.
+    _GNUPLOT_CTRL_ *handle() const { return handle_; }
+
+    // Sends one line exactly as written: never read as a printf format.
+    Gnuplot &send(std::string_view line) {
+        const std::string text = c_text(line);
+        gnuplot_cmd(live(), "%s", text.c_str());
+        return sent_if(fits(text.size()));
+    }
+
+    // Unknown names warn on standard error and give "points", as in C.
+    Gnuplot &style(std::string_view name) {
+        gnuplot_setstyle(live(), c_text(name).c_str());
+        return *this;
+    }
+
+    Gnuplot &xlabel(std::string_view text) { return label(gnuplot_set_xlabel, text); }
+    Gnuplot &ylabel(std::string_view text) { return label(gnuplot_set_ylabel, text); }
+
+    // Plots values against their index. An empty range plots nothing.
+    Gnuplot &plot(const Values &values, const Title &title = std::nullopt) {
+        return plot_counted([&] {
+            gnuplot_plot_x(live(), values.data(), count_of(values.size()), c_title(title));
+        }, values.size());
+    }
+
+    // Plots x/y pairs; x and y must be as long as each other.
+    Gnuplot &plot(const Values &x, const Values &y, const Title &title = std::nullopt) {
+        if (x.size() != y.size())
+            throw Error("chartlink: x and y differ in length");
+        return plot_counted([&] {
+            gnuplot_plot_xy(live(), x.data(), y.data(), count_of(x.size()), c_title(title));
+        }, x.size());
+    }
+
+    // Plots columns of equal length as raw doubles, such as x, y and an
+    // error for style "errorbars": plot_columns({x, y, error}, "title").
+    Gnuplot &plot_columns(std::initializer_list<Values> columns, const Title &title = std::nullopt) {
+        std::vector<const double *> pointers;
+        for (const Values &column : columns) {
+            if (column.size() != columns.begin()->size())
+                throw Error("chartlink: columns differ in length");
+            pointers.push_back(column.data());
+        }
+        const std::size_t count = columns.size() == 0 ? 0 : columns.begin()->size();
+        return plot_counted([&] {
+            gnuplot_plot_columns(live(), pointers.data(), static_cast<int>(pointers.size()),
+                                 count_of(count), c_title(title));
+        }, count);
+    }
+
+    Gnuplot &plot_equation(std::string_view expression, const Title &title = std::nullopt) {
+        const std::string text = c_text(expression);
+        return plot_counted([&] { gnuplot_plot_equation(live(), text.c_str(), c_title(title)); });
+    }
+
+    Gnuplot &plot_slope(double a, double b, const Title &title = std::nullopt) {
+        return plot_counted([&] { gnuplot_plot_slope(live(), a, b, c_title(title)); });
+    }
+
+    // Forgets the plots; the next one starts a new graph.
+    Gnuplot &reset() {
+        gnuplot_resetplot(live());
+        return *this;
+    }
+
+    // Waits until gnuplot has carried out everything sent, without limit or
+    // for at most `limit`; throws gnuplot's error, or why it cannot wait.
+    void sync() { check_answer(gnuplot_sync(live(), -1), "gnuplot did not answer"); }
+    void sync(std::chrono::milliseconds limit) {
+        const auto milliseconds = std::max<std::chrono::milliseconds::rep>(0, limit.count());
+        check_answer(gnuplot_sync(live(), static_cast<int>(std::min<decltype(milliseconds)>(
+                                              milliseconds, INT_MAX))),
+                     "gnuplot did not answer in time");
+    }
+
+    // Writes the graph into file_name, in the format its extension names
+    // (.png .svg .pdf .eps .txt), complete on return.
+    void save(std::string_view file_name) {
+        const std::string name = c_text(file_name);
+        check_answer(gnuplot_save(live(), name.c_str()),
+                     "not saved: " + name + " (see standard error)");
+    }
+
+private:
+    _GNUPLOT_CTRL_ *live() const {
+        if (handle_ == nullptr)
+            throw Error("chartlink: this Gnuplot was moved from");
+        return handle_;
+    }
+
+    static std::string c_text(std::string_view text) {
+        if (text.find('\0') != std::string_view::npos)
+            throw Error("chartlink: text holds a NUL byte");
+        return std::string(text);
+    }
+
+    static const char *c_title(const Title &title) { return title ? title->c_str() : nullptr; }
+
+    static bool fits(std::size_t length) { return length <= CHARTLINK_MAX_COMMAND_LENGTH; }
+
+    static int count_of(std::size_t size) {
+        if (size > static_cast<std::size_t>(INT_MAX))
+            throw Error("chartlink: too many values for one plot");
+        return static_cast<int>(size);
+    }
+
+    bool gnuplot_ended() const {
+        pollfd pipe{fileno(handle_->command_stream), 0, 0};
+        return poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0;
+    }
+
+    // After a call the C layer may have refused: throws when it did, or
+    // when gnuplot is no longer there to read the line.
+    Gnuplot &sent_if(bool accepted) {
+        if (!accepted)
+            throw Error("chartlink: refused (see standard error)");
+        if (gnuplot_ended())
+            throw Error("chartlink: gnuplot has ended");
+        return *this;
+    }
+
+    template <class SetLabel> Gnuplot &label(SetLabel set_label, std::string_view text) {
+        const std::string label_text = c_text(text);
+        set_label(live(), label_text.c_str());
+        const std::size_t frame = std::string_view("set xlabel \"\"").size();
+        return sent_if(label_text.find('\n') == std::string::npos &&
+                       fits(frame + label_text.size()));
+    }
+
+    // Runs a plot; it was refused when it did not count. An empty range
+    // plots nothing, as in C.
+    template <class Plot> Gnuplot &plot_counted(Plot plot, std::size_t values = 1) {
+        if (values == 0)
+            return *this;
+        const int before = live()->plot_count;
+        plot();
+        return sent_if(handle_->plot_count != before || before == INT_MAX);
+    }
+
+    void check_answer(int answer, const std::string &failure) {
+        if (answer == 1)
+            throw Error(std::string("gnuplot: ") + gnuplot_last_error(handle_));
+        if (answer != 0)
+            throw Error(gnuplot_ended() ? "chartlink: gnuplot has ended" : "chartlink: " + failure);
+    }
+
+    _GNUPLOT_CTRL_ *handle_;
+};
+
+} // namespace chartlink
+
+#endif

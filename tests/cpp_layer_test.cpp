@@ -1,0 +1,92 @@
+#include <array>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "chartlink.hpp"
+#include "support.h"
+
+TEST(CppLayer, ChainsCallsIntoTheLinesTheCApiSends) {
+    test::FakeGnuplot fake;
+    {
+        chartlink::Gnuplot plot;
+        plot.send("set title \"50% done\"")
+            .style("lines")
+            .xlabel("t")
+            .ylabel("v")
+            .plot_equation("sin(x)")
+            .plot_slope(2, 0.5, "line")
+            .reset()
+            .plot_equation("x", "again");
+        plot.sync();
+    }
+    EXPECT_TRUE(std::regex_match(fake.received(),
+                                 std::regex("set title \"50% done\"\n"
+                                            "set xlabel \"t\"\nset ylabel \"v\"\n"
+                                            "plot sin\\(x\\) title \"no title\" with lines\n"
+                                            "replot 2 \\* x \\+ 0.5 title \"line\" with lines\n"
+                                            "plot x title \"again\" with lines\n"
+                                            "set print .*\n")));
+}
+
+TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
+    test::FakeGnuplot fake("copy");
+    const std::vector<double> vector{0.5, 2, -3};
+    const std::array<double, 3> array{0.5, 2, -3};
+    const double c_array[] = {0.5, 2, -3};
+    const std::vector<float> floats{0.5F, 2, -3};
+    {
+        chartlink::Gnuplot plot;
+        plot.plot(vector).plot(array).plot(c_array, "c").plot(floats).plot(vector, floats);
+        plot.plot_columns({vector, floats});
+    }
+    for (int copy = 1; copy <= 4; ++copy)
+        EXPECT_EQ(fake.data_copy(copy), "0.5\n2\n-3\n") << copy;
+    EXPECT_EQ(fake.data_copy(5), "0.5 0.5\n2 2\n-3 -3\n");
+    EXPECT_EQ(fake.data_copy(6).size(), 6 * sizeof(double));
+}
+
+TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
+    test::FakeGnuplot fake;
+    const auto mark = test::files_made().size();
+    {
+        test::Capture errors(2);
+        chartlink::Gnuplot plot;
+        const std::vector<double> three{1, 2, 3}, two{1, 2};
+        EXPECT_THROW(plot.plot(three, two), chartlink::Error);
+        EXPECT_THROW(plot.plot_columns({three, two}), chartlink::Error);
+        EXPECT_THROW(plot.send(std::string(3000, 'x')), chartlink::Error);
+        EXPECT_THROW(plot.xlabel("two\nlines"), chartlink::Error);
+        EXPECT_THROW(plot.plot(three, "two\nlines"), chartlink::Error);
+        EXPECT_EQ(errors.text(), "command too long: not sent\n"
+                                 "command holds a line break: not sent\n"
+                                 "command holds a line break: not sent\n");
+    }
+    EXPECT_EQ(fake.received(), "");
+    EXPECT_EQ(test::files_made().size(), mark);
+}
+
+TEST(CppLayer, AMovedFromObjectClosesNothing) {
+    test::FakeGnuplot fake;
+    chartlink::Gnuplot first;
+    chartlink::Gnuplot second(std::move(first));
+    EXPECT_EQ(first.handle(), nullptr);
+    EXPECT_THROW(first.send("x"), chartlink::Error);
+    chartlink::Gnuplot third;
+    third = std::move(second);
+    EXPECT_NE(third.handle(), nullptr);
+}
+
+TEST(CppLayer, SaveThrowsGnuplotsMessageWhenNothingWasPlotted) {
+    test::TempDir dir;
+    chartlink::Gnuplot plot;
+    try {
+        plot.save(dir.path() + "/nothing.png");
+        FAIL() << "saved";
+    } catch (const chartlink::Error &error) {
+        EXPECT_NE(std::string(error.what()).find("no previous plot"), std::string::npos)
+            << error.what();
+    }
+}
