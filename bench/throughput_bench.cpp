@@ -1,5 +1,7 @@
-// How fast a million x/y pairs reach a data file: the library against the
-// limit (shortest text, 64 KiB blocks) and a line-at-a-time writer.
+// How fast a million x/y pairs reach a data file: the library's text
+// against the limit (shortest text, 64 KiB blocks) and a line-at-a-time
+// writer; its raw doubles against one write of the same bytes. Then the
+// whole plot into a png file through the real gnuplot, text against raw.
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -35,39 +37,81 @@ const Points &points() {
     return made;
 }
 
-// A gnuplot that reads and discards everything, first on PATH.
-void install_discarding_gnuplot() {
-    static char dir[] = "/tmp/chartlink_bench_XXXXXX";
-    if (mkdtemp(dir) == nullptr)
-        std::abort();
-    const std::string script = std::string(dir) + "/gnuplot";
-    std::ofstream(script) << "#!/bin/sh\nexec cat >/dev/null\n";
-    chmod(script.c_str(), 0755);
-    setenv("PATH", (std::string(dir) + ":" + std::getenv("PATH")).c_str(), 1);
-    setenv("DISPLAY", ":0", 1);
+// A directory of the benchmark's own, removed at exit, holding a gnuplot
+// that discards everything but the shell escapes with which resets have
+// gnuplot remove the data files.
+class Workspace {
+public:
+    Workspace() : real_path_(std::getenv("PATH")) {
+        if (mkdtemp(dir_) == nullptr)
+            std::abort();
+        std::ofstream(script()) << "#!/bin/sh\nwhile IFS= read -r line; do\n"
+                                   "    case $line in '!'*) eval \"${line#!}\" ;; esac\n"
+                                   "done\n";
+        chmod(script().c_str(), 0755);
+        setenv("DISPLAY", ":0", 1);
+    }
+    ~Workspace() {
+        std::remove(script().c_str());
+        std::remove(image().c_str());
+        rmdir(dir_);
+    }
+    Workspace(const Workspace &) = delete;
+    Workspace &operator=(const Workspace &) = delete;
+
+    void use_discarding_gnuplot() const {
+        setenv("PATH", (std::string(dir_) + ":" + real_path_).c_str(), 1);
+    }
+    void use_real_gnuplot() const { setenv("PATH", real_path_.c_str(), 1); }
+    std::string image() const { return std::string(dir_) + "/plot.png"; }
+
+private:
+    std::string script() const { return std::string(dir_) + "/gnuplot"; }
+
+    char dir_[32] = "/tmp/chartlink_bench_XXXXXX";
+    std::string real_path_;
+};
+
+const Workspace &workspace() {
+    static const Workspace made;
+    return made;
 }
 
 void set_points_processed(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations() * point_count);
 }
 
+// Resets, untimed, and waits until the stand-in has removed the data file,
+// as the other writers remove theirs untimed.
+void reset_untimed(benchmark::State &state, _GNUPLOT_CTRL_ *handle) {
+    state.PauseTiming();
+    const std::string data_file = handle->temp_files[0];
+    gnuplot_resetplot(handle);
+    while (access(data_file.c_str(), F_OK) == 0)
+        usleep(100);
+    state.ResumeTiming();
+}
+
 void library(benchmark::State &state) {
+    workspace().use_discarding_gnuplot();
     _GNUPLOT_CTRL_ *handle = gnuplot_init();
     for (auto _ : state) {
         gnuplot_plot_xy(handle, points().x.data(), points().y.data(), point_count, "bench");
-        gnuplot_resetplot(handle);
+        reset_untimed(state, handle);
     }
     gnuplot_close(handle);
     set_points_processed(state);
 }
 
-// Writes a data file with write_lines(fd), then removes it.
-template <class WriteLines> void temp_file_round(WriteLines write_lines) {
+// Writes a data file with write_lines(fd), then removes it untimed.
+template <class WriteLines> void temp_file_round(benchmark::State &state, WriteLines write_lines) {
     char name[] = "/tmp/chartlink-XXXXXX";
     const int fd = mkstemp(name);
     write_lines(fd);
     close(fd);
+    state.PauseTiming();
     std::remove(name);
+    state.ResumeTiming();
 }
 
 void write_or_abort(int fd, const char *data, std::size_t size) {
@@ -77,7 +121,7 @@ void write_or_abort(int fd, const char *data, std::size_t size) {
 
 void limit(benchmark::State &state) {
     for (auto _ : state) {
-        temp_file_round([](int fd) {
+        temp_file_round(state, [](int fd) {
             static char block[64 * 1024];
             std::size_t used = 0;
             for (int i = 0; i < point_count; ++i) {
@@ -99,7 +143,7 @@ void limit(benchmark::State &state) {
 
 void naive(benchmark::State &state) {
     for (auto _ : state) {
-        temp_file_round([](int fd) {
+        temp_file_round(state, [](int fd) {
             char line[64];
             for (int i = 0; i < point_count; ++i) {
                 const int length =
@@ -111,9 +155,56 @@ void naive(benchmark::State &state) {
     set_points_processed(state);
 }
 
-// The console report, then how the three compare.
+void columns(benchmark::State &state) {
+    workspace().use_discarding_gnuplot();
+    const double *const pair[] = {points().x.data(), points().y.data()};
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    for (auto _ : state) {
+        gnuplot_plot_columns(handle, pair, 2, point_count, "bench");
+        reset_untimed(state, handle);
+    }
+    gnuplot_close(handle);
+    set_points_processed(state);
+}
+
+// The same bytes as columns() writes, already laid out, in one write.
+void raw_write(benchmark::State &state) {
+    std::vector<double> records;
+    for (int i = 0; i < point_count; ++i) {
+        records.push_back(points().x[i]);
+        records.push_back(points().y[i]);
+    }
+    for (auto _ : state) {
+        temp_file_round(state, [&](int fd) {
+            write_or_abort(fd, reinterpret_cast<const char *>(records.data()),
+                           records.size() * sizeof(double));
+        });
+    }
+    set_points_processed(state);
+}
+
+// From open to close: gnuplot reads the data file and draws a png.
+template <bool raw> void end_to_end(benchmark::State &state) {
+    workspace().use_real_gnuplot();
+    const double *const pair[] = {points().x.data(), points().y.data()};
+    for (auto _ : state) {
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        gnuplot_cmd(handle, "set terminal png");
+        gnuplot_cmd(handle, "set output \"%s\"", workspace().image().c_str());
+        if (raw)
+            gnuplot_plot_columns(handle, pair, 2, point_count, "bench");
+        else
+            gnuplot_plot_xy(handle, pair[0], pair[1], point_count, "bench");
+        gnuplot_close(handle);
+    }
+    set_points_processed(state);
+}
+
+// The report, in colour only on a terminal, then how the writers compare.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs)
@@ -126,6 +217,13 @@ public:
         std::printf("\npoints per second: library %.3g, limit %.3g, naive %.3g\n", lib, lim, slow);
         std::printf("limit / library: %.2fx (target at most 1.5x)\n", lim / lib);
         std::printf("library / naive: %.2fx (target at least 8x)\n", lib / slow);
+        const double raw = rates_["columns"], bytes = rates_["raw_write"];
+        std::printf("raw write / columns: %.2fx (target at most 1.3x)\n", bytes / raw);
+        std::printf("columns / library: %.1fx (expected about 20x)\n", raw / lib);
+        const double text_plot = rates_["end_to_end<false>/iterations:3/real_time"];
+        const double raw_plot = rates_["end_to_end<true>/iterations:3/real_time"];
+        std::printf("end to end, columns / xy: %.2fx (target at least 1.8x)\n",
+                    raw_plot / text_plot);
     }
 
 private:
@@ -137,9 +235,13 @@ private:
 BENCHMARK(library)->Unit(benchmark::kMillisecond);
 BENCHMARK(limit)->Unit(benchmark::kMillisecond);
 BENCHMARK(naive)->Unit(benchmark::kMillisecond);
+BENCHMARK(columns)->Unit(benchmark::kMillisecond);
+BENCHMARK(raw_write)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(end_to_end, false)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_TEMPLATE(end_to_end, true)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 int main(int argc, char **argv) {
-    install_discarding_gnuplot();
+    workspace();
     points();
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

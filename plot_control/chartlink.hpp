@@ -49,9 +49,9 @@ using ValueOf =
 
 // Numbers, but not characters: a string is a title, never data.
 template <class T>
-constexpr bool is_number = std::is_arithmetic_v<T> && !std::is_same_v<T, bool> &&
-                           !std::is_same_v<T, char> && !std::is_same_v<T, wchar_t> &&
-                           !std::is_same_v<T, char16_t> && !std::is_same_v<T, char32_t>;
+constexpr bool is_number =
+    std::is_arithmetic_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
+    !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char16_t> && !std::is_same_v<T, char32_t>;
 
 } // namespace detail
 
@@ -121,23 +121,26 @@ public:
 
     // Plots values against their index. An empty range plots nothing.
     Gnuplot &plot(const Values &values, const Title &title = std::nullopt) {
-        return plot_counted([&] {
-            gnuplot_plot_x(live(), values.data(), count_of(values.size()), c_title(title));
-        }, values.size());
+        return plot_counted(
+            [&] { gnuplot_plot_x(live(), values.data(), count_of(values.size()), c_title(title)); },
+            values.size());
     }
 
     // Plots x/y pairs; x and y must be as long as each other.
     Gnuplot &plot(const Values &x, const Values &y, const Title &title = std::nullopt) {
         if (x.size() != y.size())
             throw Error("chartlink: x and y differ in length");
-        return plot_counted([&] {
-            gnuplot_plot_xy(live(), x.data(), y.data(), count_of(x.size()), c_title(title));
-        }, x.size());
+        return plot_counted(
+            [&] {
+                gnuplot_plot_xy(live(), x.data(), y.data(), count_of(x.size()), c_title(title));
+            },
+            x.size());
     }
 
     // Plots columns of equal length as raw doubles, such as x, y and an
     // error for style "errorbars": plot_columns({x, y, error}, "title").
-    Gnuplot &plot_columns(std::initializer_list<Values> columns, const Title &title = std::nullopt) {
+    Gnuplot &plot_columns(std::initializer_list<Values> columns,
+                          const Title &title = std::nullopt) {
         std::vector<const double *> pointers;
         for (const Values &column : columns) {
             if (column.size() != columns.begin()->size())
@@ -145,10 +148,12 @@ public:
             pointers.push_back(column.data());
         }
         const std::size_t count = columns.size() == 0 ? 0 : columns.begin()->size();
-        return plot_counted([&] {
-            gnuplot_plot_columns(live(), pointers.data(), static_cast<int>(pointers.size()),
-                                 count_of(count), c_title(title));
-        }, count);
+        return plot_counted(
+            [&] {
+                gnuplot_plot_columns(live(), pointers.data(), static_cast<int>(pointers.size()),
+                                     count_of(count), c_title(title));
+            },
+            count);
     }
 
     Gnuplot &plot_equation(std::string_view expression, const Title &title = std::nullopt) {

@@ -1,5 +1,6 @@
 // Plots of caller arrays, which travel to gnuplot through data files: text
 // for gnuplot_plot_x and gnuplot_plot_xy, raw doubles for columns.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +9,8 @@
 namespace {
 
 using chartlink::CommandLine;
+
+constexpr int max_columns = CHARTLINK_MAX_COLUMNS;
 
 // The caller's values: column c, row i is columns[c][i].
 struct Columns {
@@ -65,14 +68,17 @@ bool write_text(BlockWriter &writer, const Columns &data) {
     return writer.finish();
 }
 
-// One record per row: the row's values as native doubles.
+// One record per row: the row's values as native doubles, a block's worth
+// of rows at a time.
 bool write_binary(BlockWriter &writer, const Columns &data) {
     const std::size_t record_size = static_cast<std::size_t>(data.column_count) * sizeof(double);
-    for (int i = 0; i < data.count; ++i) {
-        char *end = writer.reserve(record_size);
-        for (int c = 0; c < data.column_count; ++c) {
-            std::memcpy(end, &data.columns[c][i], sizeof(double));
-            end += sizeof(double);
+    const int rows_per_block = static_cast<int>(chartlink::data_block_size / record_size);
+    for (int first = 0; first < data.count; first += rows_per_block) {
+        const int last = first + std::min(rows_per_block, data.count - first);
+        char *end = writer.reserve(chartlink::data_block_size);
+        for (int i = first; i < last; ++i) {
+            for (int c = 0; c < data.column_count; ++c, end += sizeof(double))
+                std::memcpy(end, data.columns[c] + i, sizeof(double));
         }
         writer.written_up_to(end);
     }
@@ -127,8 +133,6 @@ void plot_data(_GNUPLOT_CTRL_ *handle, const Columns &data, bool binary, const c
     if (chartlink::send_line(handle, line))
         chartlink::count_plot(handle);
 }
-
-constexpr int max_columns = CHARTLINK_MAX_COLUMNS;
 
 bool columns_given(const double *const columns[], int column_count) {
     for (int c = 0; c < column_count; ++c) {

@@ -35,8 +35,9 @@ struct NamedFile {
 };
 
 // Data files are written through this block; it lives with the handle, not
-// on the caller's stack, and costs nothing per plot.
-constexpr std::size_t data_block_size = 64 * 1024;
+// on the caller's stack, and costs nothing per plot. A megabyte keeps the
+// system calls for a million points down to a few dozen.
+constexpr std::size_t data_block_size = 1024 * 1024;
 
 // Where gnuplot's answers to syncs arrive; see reply_channel.cpp.
 struct ReplyChannel {

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs, through apt-get, what `make demo` (argument "demo") or
-# `make test` (argument "test") needs and the machine lacks.
+# Installs, through apt-get, what `make demo` (argument "demo"), `make test`
+# ("test") or `make bench` ("bench") needs and the machine lacks. Each needs
+# what the one before it needs.
 set -eu
 
 missing=""
@@ -14,12 +15,16 @@ need gnuplot-nox command -v gnuplot
 need cmake command -v cmake
 need g++ command -v g++
 need make command -v make
-if [ "${1:-demo}" = test ]; then
+case ${1:-demo} in
+test | bench)
     need libgtest-dev test -f /usr/include/gtest/gtest.h
-    need libbenchmark-dev test -f /usr/include/benchmark/benchmark.h
     need clang command -v clang++
     need pkg-config command -v pkg-config
     need clang-format command -v clang-format
+    ;;
+esac
+if [ "${1:-demo}" = bench ]; then
+    need libbenchmark-dev test -f /usr/include/benchmark/benchmark.h
 fi
 
 [ -z "$missing" ] && exit 0
