@@ -2,7 +2,7 @@
  * tour [output.png] */
 #include <stdio.h>
 
-#include "chartlink.h"
+#include <chartlink.h>
 
 int main(int argc, char **argv) {
     double x[100], y[100];
@@ -17,9 +17,10 @@ int main(int argc, char **argv) {
     gnuplot_setstyle(h, "lines");
     gnuplot_set_xlabel(h, "x");
     gnuplot_set_ylabel(h, "x squared");
-    gnuplot_plot_xy(h, x, y, 100, "data");                        /* "plot": first curve */
-    gnuplot_plot_equation(h, "x**2", "formula");                  /* "replot": added to the graph */
-    if (gnuplot_save(h, argc > 1 ? argv[1] : "squares.png") != 0) /* complete on return */
+    gnuplot_plot_xy(h, x, y, 100, "data");       /* "plot": first curve */
+    gnuplot_plot_equation(h, "x**2", "formula"); /* "replot": added to the graph */
+    /* One image, complete on return; 1 and gnuplot's message on an error. */
+    if (gnuplot_save(h, argc > 1 ? argv[1] : "squares.png") != 0)
         fprintf(stderr, "not saved: %s\n", gnuplot_last_error(h));
     gnuplot_close(h); /* ends gnuplot, removes the data file */
     return 0;

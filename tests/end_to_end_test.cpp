@@ -85,7 +85,14 @@ TEST(EndToEnd, EveryFrameOfAResetLoopIsDrawnAndNoDataFileIsLeft) {
 }
 
 TEST(EndToEnd, ExamplesThatSaveWriteExactlyOneImage) {
-    for (const char *example : {TOUR_EXAMPLE_PATH, SEVERAL_CURVES_EXAMPLE_PATH}) {
+    const std::string readme = test::read_file(README_PATH);
+    const std::string tour_start = "`examples/tour.c`:\n\n```c\n";
+    const auto tour = readme.find(tour_start) + tour_start.size();
+    EXPECT_EQ(readme.substr(tour, readme.find("```", tour) - tour),
+              test::read_file(TOUR_EXAMPLE_SOURCE))
+        << "the README shows the tour as it is";
+    for (const char *example :
+         {TOUR_EXAMPLE_PATH, SEVERAL_CURVES_EXAMPLE_PATH, ERROR_BARS_EXAMPLE_PATH}) {
         test::TempDir dir;
         const std::string image = dir.path() + "/saved.png";
         EXPECT_EQ(run_program(example, image.c_str()), 0) << example;
