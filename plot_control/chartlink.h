@@ -120,7 +120,8 @@ char *gnuplot_get_program_path(const char *name);
 /* Formats a line as printf does, appends a newline and sends it. The text
  * goes out as formatted, newlines included; it is not counted as a plot.
  * A line too long is refused; "cannot format command: not sent\n" when
- * printf itself fails on the format. */
+ * printf itself fails on the format. Send text of your own as
+ * gnuplot_cmd(handle, "%s", text): as the format, a '%' in it is misread. */
 void gnuplot_cmd(_GNUPLOT_CTRL_ *handle, const char *format, ...) CHARTLINK_PRINTF_FORMAT(2, 3);
 
 /* Sets the style of the plots that follow: "lines", "points",

@@ -41,7 +41,7 @@ constexpr std::size_t data_block_size = 1024 * 1024;
 
 // Where gnuplot's answers to syncs arrive; see reply_channel.cpp.
 struct ReplyChannel {
-    std::string directory; // empty until the first sync or save
+    std::string directory; // empty until the first sync or save, and once removed
     int read_fd = -1;
     int keep_open_fd = -1; // our own writer, so the FIFO never reports hang-up
     unsigned long last_sync = 0;
@@ -70,8 +70,8 @@ inline const Handle &handle_of(const _GNUPLOT_CTRL_ *record) {
 
 // ---- Sending -----------------------------------------------------------
 
-// Formats a line the library builds itself (printf-style, %s and %d only, so
-// the locale cannot change it). False, with the message on standard error,
+// Formats a line the library builds itself (printf-style, texts and whole
+// numbers only, so the locale cannot change it). False, with the message on standard error,
 // when the result would not fit on one line or holds a newline.
 bool format_own_command(CommandLine &line, const char *format, ...) CHARTLINK_PRINTF_FORMAT(2, 3);
 

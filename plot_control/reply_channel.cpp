@@ -224,7 +224,8 @@ void close_reply_channel(ReplyChannel &reply) {
     if (reply.directory.empty())
         return;
     unlink(fifo_path(reply).c_str());
-    rmdir(reply.directory.c_str());
+    if (rmdir(reply.directory.c_str()) == 0)
+        reply.directory.clear();
 }
 
 } // namespace chartlink
