@@ -24,9 +24,10 @@ struct Columns {
 class BlockWriter {
 public:
     BlockWriter(_GNUPLOT_CTRL_ *handle, int fd)
-        : block_(chartlink::handle_of(handle).data_block), fd_(fd) {}
+        : block_(reinterpret_cast<char *>(chartlink::handle_of(handle).data_block)), fd_(fd) {}
 
-    // Room for at least `size` more bytes.
+    // Room for at least `size` more bytes; the whole block, aligned for
+    // doubles, when size is the block's.
     char *reserve(std::size_t size) {
         if (chartlink::data_block_size - used_ < size)
             flush();
@@ -71,16 +72,20 @@ bool write_text(BlockWriter &writer, const Columns &data) {
 // One record per row: the row's values as native doubles, a block's worth
 // of rows at a time.
 bool write_binary(BlockWriter &writer, const Columns &data) {
-    const std::size_t record_size = static_cast<std::size_t>(data.column_count) * sizeof(double);
-    const int rows_per_block = static_cast<int>(chartlink::data_block_size / record_size);
+    // Copies the block cannot alias, so the loop keeps them in registers.
+    const int column_count = data.column_count;
+    const double *columns[max_columns];
+    std::copy(data.columns, data.columns + column_count, columns);
+    const int rows_per_block =
+        static_cast<int>(chartlink::data_block_size / (sizeof(double) * column_count));
     for (int first = 0; first < data.count; first += rows_per_block) {
         const int last = first + std::min(rows_per_block, data.count - first);
-        char *end = writer.reserve(chartlink::data_block_size);
+        auto *out = reinterpret_cast<double *>(writer.reserve(chartlink::data_block_size));
         for (int i = first; i < last; ++i) {
-            for (int c = 0; c < data.column_count; ++c, end += sizeof(double))
-                std::memcpy(end, data.columns[c] + i, sizeof(double));
+            for (int c = 0; c < column_count; ++c)
+                *out++ = columns[c][i];
         }
-        writer.written_up_to(end);
+        writer.written_up_to(reinterpret_cast<char *>(out));
     }
     return writer.finish();
 }

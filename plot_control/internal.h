@@ -57,7 +57,7 @@ struct Handle {
     FileIdentity slot_identity[CHARTLINK_MAX_TEMP_FILES]; // of temp_files[i]
     std::vector<NamedFile> handed_to_gnuplot;             // removal asked of gnuplot by a reset
     ReplyChannel reply;
-    char data_block[data_block_size];
+    double data_block[data_block_size / sizeof(double)]; // text or raw doubles
 };
 static_assert(std::is_standard_layout_v<Handle>, "the record must convert to its handle");
 
