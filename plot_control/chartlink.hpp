@@ -175,9 +175,9 @@ public:
     // for at most `limit`; throws gnuplot's error, or why it cannot wait.
     void sync() { check_answer(gnuplot_sync(live(), -1), "gnuplot did not answer"); }
     void sync(std::chrono::milliseconds limit) {
-        const auto milliseconds = std::max<std::chrono::milliseconds::rep>(0, limit.count());
-        check_answer(gnuplot_sync(live(), static_cast<int>(std::min<decltype(milliseconds)>(
-                                              milliseconds, INT_MAX))),
+        const auto milliseconds =
+            std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, INT_MAX);
+        check_answer(gnuplot_sync(live(), static_cast<int>(milliseconds)),
                      "gnuplot did not answer in time");
     }
 

@@ -80,11 +80,10 @@ bool write_if_room(int fd, const char *data, std::size_t size) {
 }
 
 // Waits until the pipe has room or the deadline passes; false without room.
-bool room_by(int fd, long long deadline) {
+bool room_by(int fd, const Deadline &deadline) {
     for (;;) {
         pollfd pipe{fd, POLLOUT, 0};
-        const long long left = std::max(0LL, deadline - monotonic_ms());
-        const int ready = poll(&pipe, 1, static_cast<int>(left));
+        const int ready = poll(&pipe, 1, deadline.left_ms());
         if (ready > 0)
             return (pipe.revents & POLLOUT) != 0;
         if (ready == 0 || errno != EINTR)
@@ -92,15 +91,20 @@ bool room_by(int fd, long long deadline) {
     }
 }
 
-bool write_within(int fd, const char *data, std::size_t size, int wait_ms) {
-    if (wait_ms < 0)
+bool write_by(int fd, const char *data, std::size_t size, const Deadline &deadline) {
+    if (deadline.unlimited())
         return write_all(fd, data, size);
-    const long long deadline = monotonic_ms() + wait_ms;
     while (!write_if_room(fd, data, size)) {
         if (errno != EAGAIN || !room_by(fd, deadline))
             return false;
     }
     return true;
+}
+
+long long monotonic_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
 // Formats into line; false, with the message, when the result cannot be
@@ -147,25 +151,25 @@ bool format_own_command(CommandLine &line, const char *format, ...) {
     return true;
 }
 
-bool send_line_within(_GNUPLOT_CTRL_ *handle, CommandLine &line, int wait_ms) {
+Deadline::Deadline(int timeout_ms) : at_ms_(timeout_ms < 0 ? -1 : monotonic_ms() + timeout_ms) {}
+
+int Deadline::left_ms() const {
+    return unlimited() ? -1 : static_cast<int>(std::max(0LL, at_ms_ - monotonic_ms()));
+}
+
+bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &deadline) {
     static_assert(command_buffer_size <= PIPE_BUF, "a line must reach the pipe in one piece");
     SigpipeBlock quiet;
     flush_callers_bytes(handle->command_stream);
     const std::size_t length = std::strlen(line.text);
     line.text[length] = '\n';
-    const bool sent = write_within(fileno(handle->command_stream), line.text, length + 1, wait_ms);
+    const bool sent = write_by(fileno(handle->command_stream), line.text, length + 1, deadline);
     line.text[length] = '\0';
     return sent;
 }
 
 bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
-    return send_line_within(handle, line, -1);
-}
-
-long long monotonic_ms() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+    return send_line_by(handle, line, Deadline(-1));
 }
 
 int pclose_quietly(FILE *stream) {

@@ -15,12 +15,19 @@
 namespace chartlink {
 namespace {
 
+// Which file a name stands for now; {} when there is none.
+FileIdentity identity_of(const char *name) {
+    struct stat info {};
+    if (lstat(name, &info) != 0)
+        return {};
+    return {info.st_dev, info.st_ino};
+}
+
 // Still the very file the handle made, not one another program has since
 // made under the same name.
 bool still_there(const NamedFile &file) {
-    struct stat info {};
-    return lstat(file.name.c_str(), &info) == 0 && info.st_dev == file.identity.device &&
-           info.st_ino == file.identity.inode;
+    const FileIdentity now = identity_of(file.name.c_str());
+    return now.inode != 0 && now.device == file.identity.device && now.inode == file.identity.inode;
 }
 
 // "!rm -f '<file>' ...": gnuplot runs it after every line sent before it.
@@ -51,16 +58,12 @@ bool create_data_file(NewDataFile &file) {
 }
 
 bool keep_data_file(_GNUPLOT_CTRL_ *handle, NewDataFile &file, bool written) {
-    struct stat info {};
-    const bool identified = fstat(file.fd, &info) == 0;
-    if (close(file.fd) != 0 || !written || !identified) {
+    if (close(file.fd) != 0 || !written) {
         std::remove(file.name);
         std::fputs("cannot write temporary file: plot not sent\n", stderr);
         return false;
     }
-    const int slot = handle->temp_file_count++;
-    std::strcpy(handle->temp_files[slot], file.name);
-    handle_of(handle).slot_identity[slot] = {info.st_dev, info.st_ino};
+    std::strcpy(handle->temp_files[handle->temp_file_count++], file.name);
     return true;
 }
 
@@ -74,14 +77,14 @@ void hand_data_files_to_gnuplot(_GNUPLOT_CTRL_ *handle) {
     try {
         handed.reserve(handed.size() + static_cast<std::size_t>(handle->temp_file_count));
         for (int slot = 0; slot < handle->temp_file_count; ++slot)
-            handed.push_back({handle->temp_files[slot], handle_of(handle).slot_identity[slot]});
+            handed.push_back({handle->temp_files[slot], identity_of(handle->temp_files[slot])});
     } catch (const std::bad_alloc &) {
         return; // the table stays full; close still removes every file
     }
     CommandLine removal;
     format_removal(handle, removal);
     // When the pipe is full the line is not sent; the files then wait for close.
-    send_line_within(handle, removal, 0);
+    send_line_by(handle, removal, Deadline(0));
     handle->temp_file_count = 0;
 }
 

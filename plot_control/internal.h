@@ -22,8 +22,8 @@ struct CommandLine {
     char text[command_buffer_size];
 };
 
-// Which file a name stood for when the handle made it, so that a name some
-// other program has since reused is never removed.
+// Which file a name stood for when a reset handed it to gnuplot, so that a
+// name some other program has since reused is never removed.
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
@@ -54,8 +54,7 @@ struct ReplyChannel {
 // allocation. The record comes first, so a handle converts either way.
 struct Handle {
     _GNUPLOT_CTRL_ record{};
-    FileIdentity slot_identity[CHARTLINK_MAX_TEMP_FILES]; // of temp_files[i]
-    std::vector<NamedFile> handed_to_gnuplot;             // removal asked of gnuplot by a reset
+    std::vector<NamedFile> handed_to_gnuplot; // removal asked of gnuplot by a reset
     ReplyChannel reply;
     double data_block[data_block_size / sizeof(double)]; // text or raw doubles
 };
@@ -79,12 +78,22 @@ bool format_own_command(CommandLine &line, const char *format, ...) CHARTLINK_PR
 // wrote to command_stream itself. False when gnuplot has stopped reading.
 bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line);
 
-// As send_line(), but gives up, sending nothing, when the pipe has no room
-// for the line within wait_ms milliseconds (0: at once; negative: no limit).
-bool send_line_within(_GNUPLOT_CTRL_ *handle, CommandLine &line, int wait_ms);
+// When a wait gives up: after some milliseconds, or never.
+class Deadline {
+public:
+    // timeout_ms from now; a negative timeout_ms never passes.
+    explicit Deadline(int timeout_ms);
+    bool unlimited() const { return at_ms_ < 0; }
+    // What poll() takes: -1 without a limit, 0 once passed.
+    int left_ms() const;
 
-// Milliseconds on a clock that only moves forward.
-long long monotonic_ms();
+private:
+    long long at_ms_;
+};
+
+// As send_line(), but gives up, sending nothing, when the pipe has no room
+// for the line before the deadline.
+bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &deadline);
 
 // Closes the pipe to gnuplot and waits for it, without raising SIGPIPE.
 // Returns what pclose returns.

@@ -2,7 +2,6 @@
 // "chartlink-sync <number> <error number> <error message>" into a FIFO of
 // the handle's own, then clear its error and put `print` back on standard
 // error; the sync waits for the answer carrying its own number.
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -83,9 +82,9 @@ enum class Wait { answered, ended, timed_out };
 
 // Waits for the answer numbered `number`. Earlier answers, late after their
 // sync gave up, are passed over, but an error they carry is kept.
-Wait wait_for_answer(Handle &handle, unsigned long number, int timeout_ms, Answer &answer) {
+Wait wait_for_answer(Handle &handle, unsigned long number, const Deadline &deadline,
+                     Answer &answer) {
     ReplyChannel &reply = handle.reply;
-    const long long deadline = monotonic_ms() + timeout_ms;
     for (;;) {
         while (next_answer(reply, answer)) {
             if (answer.number == number)
@@ -93,12 +92,10 @@ Wait wait_for_answer(Handle &handle, unsigned long number, int timeout_ms, Answe
             if (answer.error)
                 reply.missed_error = answer.message;
         }
-        const int left =
-            timeout_ms < 0 ? -1 : static_cast<int>(std::max(0LL, deadline - monotonic_ms()));
         // A pipe whose reader has gone polls as an error: gnuplot has ended.
         pollfd watched[] = {{reply.read_fd, POLLIN, 0},
                             {fileno(handle.record.command_stream), 0, 0}};
-        const int ready = poll(watched, 2, left);
+        const int ready = poll(watched, 2, deadline.left_ms());
         if (ready < 0 && errno != EINTR)
             return Wait::ended;
         if (watched[0].revents & POLLIN)
@@ -118,17 +115,16 @@ bool gnuplot_has_ended(const Handle &handle) {
 // Sends the sync line, numbered anew, and waits for its answer.
 Wait ask_for_answer(Handle &handle, int timeout_ms, Answer &answer) {
     ReplyChannel &reply = handle.reply;
-    const long long start = monotonic_ms();
+    const Deadline deadline(timeout_ms);
     const unsigned long number = ++reply.last_sync;
     CommandLine line;
     format_own_command(line,
                        "set print \"%s\"; print sprintf(\"%s%%d %%d \", %lu, GPVAL_ERRNO) . "
                        "GPVAL_ERRMSG; reset errors; unset print",
                        fifo_path(reply).c_str(), answer_tag, number);
-    if (!send_line_within(&handle.record, line, timeout_ms))
+    if (!send_line_by(&handle.record, line, deadline))
         return gnuplot_has_ended(handle) ? Wait::ended : Wait::timed_out;
-    const long long left = std::max(0LL, start + timeout_ms - monotonic_ms());
-    return wait_for_answer(handle, number, timeout_ms < 0 ? -1 : static_cast<int>(left), answer);
+    return wait_for_answer(handle, number, deadline, answer);
 }
 
 int sync_with_gnuplot(Handle &handle, int timeout_ms) {
@@ -153,22 +149,23 @@ int sync_with_gnuplot(Handle &handle, int timeout_ms) {
     return 1;
 }
 
-// The terminal that writes the format a file name's extension asks for.
-const char *terminal_for(const char *file_name) {
+// The line that sets the terminal writing the format a file name's
+// extension asks for; null for an unknown extension.
+const char *terminal_line_for(const char *file_name) {
     static constexpr struct {
         const char *extension;
-        const char *terminal;
-    } formats[] = {{".png", "pngcairo"},
-                   {".svg", "svg"},
-                   {".pdf", "pdfcairo"},
-                   {".eps", "epscairo"},
-                   {".txt", "dumb"}};
+        const char *terminal_line;
+    } formats[] = {{".png", "set terminal pngcairo"},
+                   {".svg", "set terminal svg"},
+                   {".pdf", "set terminal pdfcairo"},
+                   {".eps", "set terminal epscairo"},
+                   {".txt", "set terminal dumb"}};
     const std::size_t length = std::strlen(file_name);
     for (const auto &format : formats) {
         const std::size_t extension_length = std::strlen(format.extension);
         if (length > extension_length &&
             strcasecmp(file_name + length - extension_length, format.extension) == 0)
-            return format.terminal;
+            return format.terminal_line;
     }
     return nullptr;
 }
@@ -183,15 +180,15 @@ bool format_output_line(CommandLine &line, const char *file_name) {
 }
 
 // Sends a line of the library's own that always fits.
-void send_own_line(Handle &handle, const char *format, const char *argument = "") {
+void send_own_line(Handle &handle, const char *text) {
     CommandLine line;
-    if (format_own_command(line, format, argument))
+    if (format_own_command(line, "%s", text))
         send_line(&handle.record, line);
 }
 
 int save_graph(Handle &handle, const char *file_name) {
-    const char *terminal = terminal_for(file_name);
-    if (terminal == nullptr) {
+    const char *terminal_line = terminal_line_for(file_name);
+    if (terminal_line == nullptr) {
         std::fputs("cannot tell the image format from the file name: not saved\n", stderr);
         return -1;
     }
@@ -205,7 +202,7 @@ int save_graph(Handle &handle, const char *file_name) {
     // Line by line, so that a failing replot still leaves the output closed
     // and the caller's terminal back.
     send_own_line(handle, "set terminal push");
-    send_own_line(handle, "set terminal %s", terminal);
+    send_own_line(handle, terminal_line);
     send_line(&handle.record, output);
     send_own_line(handle, "replot");
     send_own_line(handle, "unset output");
