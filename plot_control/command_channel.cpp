@@ -19,52 +19,29 @@
 namespace chartlink {
 namespace {
 
-// A gnuplot that has ended must not kill its caller through SIGPIPE, yet the
-// process-wide disposition is the caller's. So SIGPIPE is blocked in this
-// thread for the length of a write, and one that the write made pending is
-// consumed before the old mask comes back.
-class SigpipeBlock {
-public:
-    SigpipeBlock() {
-        sigemptyset(&sigpipe_);
-        sigaddset(&sigpipe_, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        already_pending_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &sigpipe_, &saved_mask_);
+// Waits until the pipe has room or the deadline passes; false without room.
+bool room_by(int fd, const Deadline &deadline) {
+    for (;;) {
+        pollfd pipe{fd, POLLOUT, 0};
+        const int ready = poll(&pipe, 1, deadline.left_ms());
+        if (ready > 0)
+            return (pipe.revents & POLLOUT) != 0;
+        if (ready == 0 || errno != EINTR)
+            return false;
     }
-
-    ~SigpipeBlock() {
-        if (!already_pending_) {
-            const timespec no_wait{};
-            sigtimedwait(&sigpipe_, nullptr, &no_wait);
-        }
-        pthread_sigmask(SIG_SETMASK, &saved_mask_, nullptr);
-    }
-
-    SigpipeBlock(const SigpipeBlock &) = delete;
-    SigpipeBlock &operator=(const SigpipeBlock &) = delete;
-
-private:
-    sigset_t sigpipe_{};
-    sigset_t saved_mask_{};
-    bool already_pending_ = false;
-};
-
-// Bytes the caller wrote to command_stream itself go before ours. stdio
-// drops what an interrupted write did not take, so no signal may interrupt
-// this flush; it happens only when the caller left something buffered.
-void flush_callers_bytes(FILE *stream) {
-    if (__fpending(stream) == 0)
-        return;
-    sigset_t all, saved;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &saved);
-    std::fflush(stream);
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }
 
-// One attempt that takes the whole line or nothing: a line is shorter than
+// Bytes the caller wrote to command_stream itself go before ours. The
+// stream's buffer holds no more than PIPE_BUF bytes, so once the pipe has
+// room one write takes them all, and no signal can interrupt it halfway
+// (stdio would drop what it did not take).
+bool flush_callers_bytes(FILE *stream, const Deadline &deadline) {
+    if (__fpending(stream) == 0)
+        return true;
+    return room_by(fileno(stream), deadline) && std::fflush(stream) == 0;
+}
+
+// One attempt that takes the whole text or nothing: it is no longer than
 // PIPE_BUF, so a write into a pipe without room fails with EAGAIN.
 bool write_if_room(int fd, const char *data, std::size_t size) {
     const int flags = fcntl(fd, F_GETFL);
@@ -77,18 +54,6 @@ bool write_if_room(int fd, const char *data, std::size_t size) {
     fcntl(fd, F_SETFL, flags);
     errno = saved_errno;
     return written == static_cast<ssize_t>(size);
-}
-
-// Waits until the pipe has room or the deadline passes; false without room.
-bool room_by(int fd, const Deadline &deadline) {
-    for (;;) {
-        pollfd pipe{fd, POLLOUT, 0};
-        const int ready = poll(&pipe, 1, deadline.left_ms());
-        if (ready > 0)
-            return (pipe.revents & POLLOUT) != 0;
-        if (ready == 0 || errno != EINTR)
-            return false;
-    }
 }
 
 bool write_by(int fd, const char *data, std::size_t size, const Deadline &deadline) {
@@ -124,6 +89,25 @@ bool format_command(CommandLine &line, const char *format, va_list args) {
 
 } // namespace
 
+// SIGPIPE is blocked in this thread for the object's life, and one that
+// its writes made pending is consumed before the old mask comes back.
+SigpipeBlock::SigpipeBlock() {
+    sigemptyset(&sigpipe_);
+    sigaddset(&sigpipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    already_pending_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &sigpipe_, &saved_mask_);
+}
+
+SigpipeBlock::~SigpipeBlock() {
+    if (!already_pending_) {
+        const timespec no_wait{};
+        sigtimedwait(&sigpipe_, nullptr, &no_wait);
+    }
+    pthread_sigmask(SIG_SETMASK, &saved_mask_, nullptr);
+}
+
 bool write_all(int fd, const char *data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = write(fd, data, size);
@@ -157,25 +141,30 @@ int Deadline::left_ms() const {
     return unlimited() ? -1 : static_cast<int>(std::max(0LL, at_ms_ - monotonic_ms()));
 }
 
-bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &deadline) {
-    static_assert(command_buffer_size <= PIPE_BUF, "a line must reach the pipe in one piece");
+bool send_lines_by(_GNUPLOT_CTRL_ *handle, const CommandLine *const lines[], std::size_t count,
+                   const Deadline &deadline) {
+    char joined[PIPE_BUF];
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t length = std::strlen(lines[i]->text);
+        if (length + 1 > sizeof joined - size)
+            return false;
+        std::memcpy(joined + size, lines[i]->text, length);
+        size += length;
+        joined[size++] = '\n';
+    }
     SigpipeBlock quiet;
-    flush_callers_bytes(handle->command_stream);
-    const std::size_t length = std::strlen(line.text);
-    line.text[length] = '\n';
-    const bool sent = write_by(fileno(handle->command_stream), line.text, length + 1, deadline);
-    line.text[length] = '\0';
-    return sent;
+    return flush_callers_bytes(handle->command_stream, deadline) &&
+           write_by(fileno(handle->command_stream), joined, size, deadline);
+}
+
+bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &deadline) {
+    const CommandLine *const lines[] = {&line};
+    return send_lines_by(handle, lines, 1, deadline);
 }
 
 bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
     return send_line_by(handle, line, Deadline(-1));
-}
-
-int pclose_quietly(FILE *stream) {
-    // pclose flushes what is still buffered, into a pipe that may be dead.
-    SigpipeBlock quiet;
-    return pclose(stream);
 }
 
 } // namespace chartlink

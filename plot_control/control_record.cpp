@@ -30,6 +30,8 @@ const char *plot_verb(const _GNUPLOT_CTRL_ *handle) {
 }
 
 void count_plot(_GNUPLOT_CTRL_ *handle) {
+    if (handle->plot_count <= 0)
+        retire_shown_graph(handle); // a "plot" has replaced the graph on screen
     // Saturate rather than overflow: past the first plot only "replot" matters.
     if (handle->plot_count < INT_MAX)
         ++handle->plot_count;
@@ -52,10 +54,8 @@ _GNUPLOT_CTRL_ *gnuplot_init(void) {
     }
     _GNUPLOT_CTRL_ *record = &handle->record;
     gnuplot_setstyle(record, "points");
-    // "e": the pipe is close-on-exec, so programs the caller starts later do
-    // not hold it open and gnuplot_close() never waits for them.
-    record->command_stream = popen("gnuplot", "we");
-    if (record->command_stream == nullptr) {
+    chartlink::name_reply_channel(handle->reply);
+    if (!chartlink::start_gnuplot(*handle)) {
         std::fputs("error starting gnuplot\n", stderr);
         delete handle;
         return nullptr;
@@ -76,13 +76,13 @@ void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
 void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     if (handle == nullptr)
         return;
-    chartlink::ReplyChannel &reply = chartlink::handle_of(handle).reply;
-    chartlink::close_reply_channel(reply);
-    // The handle is dead after this call whatever pclose says, so its files
-    // and memory go in every case.
-    if (chartlink::pclose_quietly(handle->command_stream) == -1)
+    chartlink::Handle &owner = chartlink::handle_of(handle);
+    // The handle is dead after this call whatever the wait says, so its
+    // files and memory go in every case; a forked child's close leaves the
+    // files to the process that made them.
+    if (!chartlink::end_gnuplot(owner))
         std::fputs("problem closing communication to gnuplot\n", stderr);
-    chartlink::close_reply_channel(reply);
-    chartlink::remove_data_files(handle);
-    delete &chartlink::handle_of(handle);
+    if (chartlink::is_opener(owner))
+        chartlink::remove_data_files(handle);
+    delete &owner;
 }

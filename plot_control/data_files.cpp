@@ -1,8 +1,13 @@
-// The handle's table of data files: making them, and removing them only
-// once gnuplot is done with them.
+// The handle's data files: making them, and removing them only once gnuplot
+// is done with them. After a reset the graph on screen keeps its files (a
+// window re-reads them to zoom, as does a replot); once a later plot has
+// replaced that graph they retire, and go as soon as gnuplot has answered a
+// request sent after that plot. Without such answers, retired files are
+// handed to gnuplot in batches, to remove with one shell command.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include <fcntl.h>
@@ -15,27 +20,59 @@
 namespace chartlink {
 namespace {
 
-// Which file a name stands for now; {} when there is none.
-FileIdentity identity_of(const char *name) {
-    struct stat info {};
-    if (lstat(name, &info) != 0)
-        return {};
-    return {info.st_dev, info.st_ino};
-}
+// A batch goes to gnuplot once this many retired files, or bytes, wait.
+constexpr std::size_t batch_files = 16;
+constexpr std::size_t batch_bytes = 16 * 1024 * 1024;
 
 // Still the very file the handle made, not one another program has since
 // made under the same name.
-bool still_there(const NamedFile &file) {
-    const FileIdentity now = identity_of(file.name.c_str());
-    return now.inode != 0 && now.device == file.identity.device && now.inode == file.identity.inode;
+bool still_there(const char *name, const FileFacts &facts) {
+    struct stat info {};
+    return lstat(name, &info) == 0 && info.st_dev == facts.identity.device &&
+           info.st_ino == facts.identity.inode;
 }
+
+void remove_if_still_there(const char *name, const FileFacts &facts) {
+    if (still_there(name, facts))
+        std::remove(name);
+}
+
+bool batch_due(const std::vector<RetiringFile> &retiring) {
+    std::size_t files = 0, bytes = 0;
+    for (const RetiringFile &file : retiring) {
+        if (!file.handed) {
+            ++files;
+            bytes += file.file.facts.bytes;
+        }
+    }
+    return files >= batch_files || bytes >= batch_bytes;
+}
+
+// Names on one removal line: mkostemp names are all as long as the template.
+constexpr std::size_t names_per_line =
+    (CHARTLINK_MAX_COMMAND_LENGTH - 6) / (sizeof data_file_template - 1 + 3);
 
 // "!rm -f '<file>' ...": gnuplot runs it after every line sent before it.
 // mkostemp names hold only letters and digits, so they need no escaping.
-void format_removal(const _GNUPLOT_CTRL_ *handle, CommandLine &line) {
-    char *end = std::strcpy(line.text, "!rm -f") + std::strlen("!rm -f");
-    for (int slot = 0; slot < handle->temp_file_count; ++slot)
-        end += std::sprintf(end, " '%s'", handle->temp_files[slot]);
+void hand_batch_to_gnuplot(_GNUPLOT_CTRL_ *handle) {
+    std::vector<RetiringFile> &retiring = handle_of(handle).retiring;
+    if (!batch_due(retiring))
+        return;
+    CommandLine removal;
+    char *end = std::strcpy(removal.text, "!rm -f") + std::strlen("!rm -f");
+    std::size_t named = 0;
+    for (const RetiringFile &file : retiring) {
+        if (!file.handed && named++ < names_per_line)
+            end += std::sprintf(end, " '%s'", file.file.name.c_str());
+    }
+    // Never waits: with the pipe full the batch waits for the next chance.
+    if (!send_line_by(handle, removal, Deadline(0)))
+        return;
+    named = 0;
+    for (RetiringFile &file : retiring) {
+        if (!file.handed && named++ < names_per_line)
+            file.handed = true;
+    }
 }
 
 } // namespace
@@ -58,45 +95,68 @@ bool create_data_file(NewDataFile &file) {
 }
 
 bool keep_data_file(_GNUPLOT_CTRL_ *handle, NewDataFile &file, bool written) {
-    if (close(file.fd) != 0 || !written) {
+    struct stat info {};
+    const bool known = written && fstat(file.fd, &info) == 0;
+    if (close(file.fd) != 0 || !known) {
         std::remove(file.name);
         std::fputs("cannot write temporary file: plot not sent\n", stderr);
         return false;
     }
-    std::strcpy(handle->temp_files[handle->temp_file_count++], file.name);
+    const int slot = handle->temp_file_count++;
+    std::strcpy(handle->temp_files[slot], file.name);
+    handle_of(handle).table[slot] = {{info.st_dev, info.st_ino},
+                                     static_cast<std::size_t>(info.st_size)};
     return true;
 }
 
-void hand_data_files_to_gnuplot(_GNUPLOT_CTRL_ *handle) {
-    if (handle->temp_file_count == 0)
-        return;
-    auto &handed = handle_of(handle).handed_to_gnuplot;
-    handed.erase(std::remove_if(handed.begin(), handed.end(),
-                                [](const NamedFile &file) { return !still_there(file); }),
-                 handed.end());
+void set_data_files_aside(_GNUPLOT_CTRL_ *handle) {
+    Handle &owner = handle_of(handle);
     try {
-        handed.reserve(handed.size() + static_cast<std::size_t>(handle->temp_file_count));
+        std::vector<NamedFile> taken;
         for (int slot = 0; slot < handle->temp_file_count; ++slot)
-            handed.push_back({handle->temp_files[slot], identity_of(handle->temp_files[slot])});
+            taken.push_back({handle->temp_files[slot], owner.table[slot]});
+        owner.shown.reserve(owner.shown.size() + taken.size());
+        std::move(taken.begin(), taken.end(), std::back_inserter(owner.shown));
     } catch (const std::bad_alloc &) {
-        return; // the table stays full; close still removes every file
+        return; // the table keeps them; close removes them
     }
-    CommandLine removal;
-    format_removal(handle, removal);
-    // When the pipe is full the line is not sent; the files then wait for close.
-    send_line_by(handle, removal, Deadline(0));
     handle->temp_file_count = 0;
+    hand_batch_to_gnuplot(handle);
+}
+
+void retire_shown_graph(_GNUPLOT_CTRL_ *handle) {
+    Handle &owner = handle_of(handle);
+    try {
+        owner.retiring.reserve(owner.retiring.size() + owner.shown.size());
+    } catch (const std::bad_alloc &) {
+        return; // they stay until close
+    }
+    for (NamedFile &file : owner.shown)
+        owner.retiring.push_back({std::move(file), owner.reply.last_request, false});
+    owner.shown.clear();
+}
+
+void gnuplot_has_answered(Handle &handle, unsigned long request) {
+    auto &retiring = handle.retiring;
+    const auto read = [request](const RetiringFile &file) { return file.after_request < request; };
+    for (const RetiringFile &file : retiring) {
+        if (read(file))
+            remove_if_still_there(file.file.name.c_str(), file.file.facts);
+    }
+    retiring.erase(std::remove_if(retiring.begin(), retiring.end(), read), retiring.end());
 }
 
 void remove_data_files(_GNUPLOT_CTRL_ *handle) {
+    Handle &owner = handle_of(handle);
     for (int slot = 0; slot < handle->temp_file_count; ++slot)
-        std::remove(handle->temp_files[slot]);
+        remove_if_still_there(handle->temp_files[slot], owner.table[slot]);
     handle->temp_file_count = 0;
-    for (const NamedFile &file : handle_of(handle).handed_to_gnuplot) {
-        if (still_there(file))
-            std::remove(file.name.c_str());
-    }
-    handle_of(handle).handed_to_gnuplot.clear();
+    for (const NamedFile &file : owner.shown)
+        remove_if_still_there(file.name.c_str(), file.facts);
+    for (const RetiringFile &file : owner.retiring)
+        remove_if_still_there(file.file.name.c_str(), file.file.facts);
+    owner.shown.clear();
+    owner.retiring.clear();
 }
 
 } // namespace chartlink

@@ -36,6 +36,9 @@ public:
 
     void written_up_to(const char *end) { used_ = static_cast<std::size_t>(end - block_); }
 
+    // False from the first write that failed.
+    bool ok() const { return ok_; }
+
     // True when every byte reached the file.
     bool finish() {
         flush();
@@ -58,7 +61,7 @@ private:
 bool write_text(BlockWriter &writer, const Columns &data) {
     const std::size_t longest_line =
         static_cast<std::size_t>(data.column_count) * (chartlink::max_number_length + 1);
-    for (int i = 0; i < data.count; ++i) {
+    for (int i = 0; i < data.count && writer.ok(); ++i) {
         char *end = writer.reserve(longest_line);
         for (int c = 0; c < data.column_count; ++c) {
             end = chartlink::format_number(end, data.columns[c][i]);
@@ -76,12 +79,13 @@ bool write_binary(BlockWriter &writer, const Columns &data) {
     const int column_count = data.column_count;
     const double *columns[max_columns];
     std::copy(data.columns, data.columns + column_count, columns);
-    const int rows_per_block =
-        static_cast<int>(chartlink::data_block_size / (sizeof(double) * column_count));
-    for (int first = 0; first < data.count; first += rows_per_block) {
-        const int last = first + std::min(rows_per_block, data.count - first);
+    const std::size_t rows = static_cast<std::size_t>(data.count);
+    const std::size_t rows_per_block =
+        chartlink::data_block_size / (sizeof(double) * static_cast<std::size_t>(column_count));
+    for (std::size_t first = 0; first < rows && writer.ok(); first += rows_per_block) {
+        const std::size_t last = first + std::min(rows_per_block, rows - first);
         auto *out = reinterpret_cast<double *>(writer.reserve(chartlink::data_block_size));
-        for (int i = first; i < last; ++i) {
+        for (std::size_t i = first; i < last; ++i) {
             for (int c = 0; c < column_count; ++c)
                 *out++ = columns[c][i];
         }
@@ -176,6 +180,6 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
     if (handle == nullptr)
         return;
-    chartlink::hand_data_files_to_gnuplot(handle);
+    chartlink::set_data_files_aside(handle);
     handle->plot_count = 0;
 }

@@ -8,6 +8,10 @@
 #include <type_traits>
 #include <vector>
 
+#include <climits>
+
+#include <csignal>
+
 #include <sys/types.h>
 
 #include "chartlink.h"
@@ -22,16 +26,29 @@ struct CommandLine {
     char text[command_buffer_size];
 };
 
-// Which file a name stood for when a reset handed it to gnuplot, so that a
-// name some other program has since reused is never removed.
+// Which file a name stood for when the handle made it, so that a name some
+// other program has since reused is never removed.
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
 };
 
+struct FileFacts {
+    FileIdentity identity;
+    std::size_t bytes = 0;
+};
+
 struct NamedFile {
     std::string name;
-    FileIdentity identity;
+    FileFacts facts;
+};
+
+// A data file whose graph has been replaced: it goes once gnuplot has
+// answered a request sent after the replacing plot.
+struct RetiringFile {
+    NamedFile file;
+    unsigned long after_request; // the last request sent when it retired
+    bool handed;                 // a "!rm" line for it has been sent
 };
 
 // Data files are written through this block; it lives with the handle, not
@@ -39,23 +56,32 @@ struct NamedFile {
 // system calls for a million points down to a few dozen.
 constexpr std::size_t data_block_size = 1024 * 1024;
 
-// Where gnuplot's answers to syncs arrive; see reply_channel.cpp.
+// Where gnuplot's answers arrive: a pipe that gnuplot holds as its
+// descriptor 3; see reply_channel.cpp.
 struct ReplyChannel {
-    std::string directory; // empty until the first sync or save, and once removed
     int read_fd = -1;
-    int keep_open_fd = -1; // our own writer, so the FIFO never reports hang-up
-    unsigned long last_sync = 0;
-    std::string unread;       // received but not yet a whole line
-    std::string missed_error; // from an answer that came after its sync gave up
-    std::string last_error;   // what gnuplot_last_error() gives
+    char tag[32] = "";              // "chartlink-<16 hex digits>", this handle's own
+    unsigned long last_request = 0; // requests are numbered from 1
+    unsigned long answered = 0;     // the last request gnuplot has answered
+    std::string unread;             // received but not yet a whole record
+    std::string earlier_error;      // kept for the next sync
+    std::string last_error;         // what gnuplot_last_error() gives
+    std::string text;               // what gnuplot_get_text() gave last
 };
 
 // Everything a handle holds beyond the public record, in the same
 // allocation. The record comes first, so a handle converts either way.
 struct Handle {
     _GNUPLOT_CTRL_ record{};
-    std::vector<NamedFile> handed_to_gnuplot; // removal asked of gnuplot by a reset
+    pid_t gnuplot_pid = -1;
+    pid_t opener_pid = -1; // a forked child's close leaves gnuplot and the files alone
     ReplyChannel reply;
+    FileFacts table[CHARTLINK_MAX_TEMP_FILES]; // beside record.temp_files, slot for slot
+    std::vector<NamedFile> shown;              // the graph still on screen after a reset
+    std::vector<RetiringFile> retiring;
+    // The stream's buffer: no larger than a write into the pipe that cannot
+    // be split or interrupted once the pipe has room.
+    char stream_buffer[PIPE_BUF];
     double data_block[data_block_size / sizeof(double)]; // text or raw doubles
 };
 static_assert(std::is_standard_layout_v<Handle>, "the record must convert to its handle");
@@ -95,12 +121,45 @@ private:
 // for the line before the deadline.
 bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &deadline);
 
-// Closes the pipe to gnuplot and waits for it, without raising SIGPIPE.
-// Returns what pclose returns.
-int pclose_quietly(FILE *stream);
+// Sends lines in one write, so that gnuplot gets all or, when the deadline
+// passes first, none of them. False too when together, newlines included,
+// they exceed PIPE_BUF bytes.
+bool send_lines_by(_GNUPLOT_CTRL_ *handle, const CommandLine *const lines[], std::size_t count,
+                   const Deadline &deadline);
+
+// A gnuplot that has ended must not kill its caller through SIGPIPE, yet the
+// process-wide disposition is the caller's: so SIGPIPE is blocked in this
+// thread while an object of this lives, and one its writes raised is consumed.
+class SigpipeBlock {
+public:
+    SigpipeBlock();
+    ~SigpipeBlock();
+    SigpipeBlock(const SigpipeBlock &) = delete;
+    SigpipeBlock &operator=(const SigpipeBlock &) = delete;
+
+private:
+    sigset_t sigpipe_{};
+    sigset_t saved_mask_{};
+    bool already_pending_ = false;
+};
 
 // Writes every byte, retrying short writes and EINTR. False on failure.
 bool write_all(int fd, const char *data, std::size_t size);
+
+// ---- gnuplot's process ------------------------------------------------
+
+// Starts gnuplot through the shell: its standard input is the pipe behind
+// command_stream, its descriptor 3 the reply channel's pipe. False when it
+// cannot.
+bool start_gnuplot(Handle &handle);
+
+// True in the process that opened the handle, not in a forked child.
+bool is_opener(const Handle &handle);
+
+// Closes the reply channel, then the command pipe, and waits for gnuplot
+// to end; in a process other than the opener, only closes. False when the
+// wait fails.
+bool end_gnuplot(Handle &handle);
 
 // ---- Program lookup ----------------------------------------------------
 
@@ -141,19 +200,45 @@ bool create_data_file(NewDataFile &file);
 // so: false. Otherwise the file becomes the handle's, in its next slot.
 bool keep_data_file(_GNUPLOT_CTRL_ *handle, NewDataFile &file, bool written);
 
-// Has gnuplot remove the current data files once it has read them, without
-// waiting for it; empties the table.
-void hand_data_files_to_gnuplot(_GNUPLOT_CTRL_ *handle);
+// A reset: the current data files become those of the graph on screen,
+// and the table empties. Retired files may go to gnuplot in a batch.
+void set_data_files_aside(_GNUPLOT_CTRL_ *handle);
+
+// A plot has replaced the graph on screen: its files retire.
+void retire_shown_graph(_GNUPLOT_CTRL_ *handle);
+
+// gnuplot has answered `request`, so it has carried out every line sent
+// before it: files retired before that are removed.
+void gnuplot_has_answered(Handle &handle, unsigned long request);
 
 // After gnuplot has ended: removes every data file the handle still has.
+// Allocates nothing.
 void remove_data_files(_GNUPLOT_CTRL_ *handle);
 
 // ---- Replies -----------------------------------------------------------
 
-// Removes the reply channel, if one was made. Called before gnuplot is
-// waited for, so that gnuplot cannot block on it, and again after, in case
-// gnuplot made a file there meanwhile.
-void close_reply_channel(ReplyChannel &reply);
+// Gives a new handle's reply channel its tag.
+void name_reply_channel(ReplyChannel &reply);
+
+// What a request asks gnuplot for besides carrying out the lines before it.
+struct Asked {
+    enum Kind { nothing, number, text } kind = nothing;
+    const char *expression = nullptr; // in gnuplot's syntax, for number or text
+};
+
+struct Answer {
+    std::string error; // gnuplot's message for the request's own lines, else empty
+    bool has_value = false;
+    std::string value; // a number as "<real part> <imaginary part>", or the text
+};
+
+enum class Outcome { answered, ended, timed_out, refused };
+
+// Sends a request, with a save's lines between its opening and closing
+// lines, and waits for its answer. Errors from before the request are kept
+// for the next sync. Says why on standard error when not answered.
+Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
+                    std::size_t between_count, const Deadline &deadline, Answer &answer);
 
 // ---- Numbers -----------------------------------------------------------
 

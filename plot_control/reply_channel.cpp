@@ -1,19 +1,27 @@
-// Hearing back from gnuplot. A sync sends one line that has gnuplot print
-// "chartlink-sync <number> <error number> <error message>" into a FIFO of
-// the handle's own, then clear its error and put `print` back on standard
-// error; the sync waits for the answer carrying its own number.
+// Hearing back from gnuplot. gnuplot holds the write end of a pipe as its
+// descriptor 3; a request has it print records there:
+//   <tag>:<number>:<kind>:<payload><tag>;<number>\n
+// where the tag is the handle's own and random, so no text gnuplot prints
+// (an error message, a value) can hold a record's end by chance, and a
+// payload may hold any bytes. An opening line reports the errors from
+// before the request (kind E) and may print a value (V); a closing line, on
+// a line of its own so that an error in the value cannot skip it, reports
+// the request's own error (R) and puts `print` back on standard error.
+// Opening a pipe through /dev/fd never waits for a reader, and once ours
+// is closed gnuplot's writes fail rather than wait: gnuplot never blocks on
+// a caller that has gone.
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <string_view>
 
-#include <strings.h>
-
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
+#include <sys/random.h>
 #include <unistd.h>
 
 #include "internal.h"
@@ -21,89 +29,70 @@
 namespace chartlink {
 namespace {
 
-constexpr char answer_tag[] = "chartlink-sync ";
-constexpr char fifo_name[] = "/answer";
-
-std::string fifo_path(const ReplyChannel &reply) {
-    return reply.directory + fifo_name;
-}
-
-// Makes the FIFO in a directory only its owner can enter, on first use.
-bool open_reply_channel(ReplyChannel &reply) {
-    if (reply.read_fd != -1)
-        return true;
-    char directory[] = "/tmp/chartlink-sync-XXXXXX";
-    if (mkdtemp(directory) == nullptr)
-        return false;
-    reply.directory = directory;
-    const std::string fifo = fifo_path(reply);
-    if (mkfifo(fifo.c_str(), 0600) == 0) {
-        reply.read_fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        reply.keep_open_fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    }
-    if (reply.read_fd != -1 && reply.keep_open_fd != -1)
-        return true;
-    close_reply_channel(reply);
-    return false;
-}
-
-struct Answer {
+struct Record {
     unsigned long number = 0;
-    bool error = false;
-    std::string message;
+    char kind = 0;
+    std::string payload;
 };
 
-// Takes the next whole answer line out of reply.unread, if there is one.
-bool next_answer(ReplyChannel &reply, Answer &answer) {
-    for (std::size_t end; (end = reply.unread.find('\n')) != std::string::npos;) {
-        const std::string line = reply.unread.substr(0, end);
-        reply.unread.erase(0, end + 1);
-        if (line.compare(0, sizeof answer_tag - 1, answer_tag) != 0)
+// The next whole record in reply.unread, taken out of it. What comes before
+// a record is no answer of ours and is dropped.
+bool next_record(ReplyChannel &reply, Record &record) {
+    std::string &unread = reply.unread;
+    const std::string open = std::string(reply.tag) + ":";
+    const std::size_t start = unread.find(open);
+    if (start == std::string::npos) {
+        unread.erase(0, unread.size() - std::min(unread.size(), open.size() - 1));
+        return false;
+    }
+    unread.erase(0, start);
+    const std::size_t kind_end = unread.find(':', open.size());
+    const std::size_t header_end = kind_end == std::string::npos ? kind_end : kind_end + 3;
+    if (header_end > unread.size())
+        return false;
+    record.number = std::strtoul(unread.c_str() + open.size(), nullptr, 10);
+    record.kind = unread[kind_end + 1];
+    const std::string close = std::string(reply.tag) + ";" + std::to_string(record.number) + "\n";
+    const std::size_t end = unread.find(close, header_end);
+    if (end == std::string::npos)
+        return false;
+    record.payload.assign(unread, header_end, end - header_end);
+    unread.erase(0, end + close.size());
+    return true;
+}
+
+// Files away every whole record received; true once request `number`'s
+// closing record has come, its results then in answer. Errors of records
+// that no waiting request takes are kept for the next sync.
+bool take_records(Handle &handle, unsigned long number, Answer &answer) {
+    ReplyChannel &reply = handle.reply;
+    for (Record record; next_record(reply, record);) {
+        const bool ours = record.number == number;
+        if (record.kind == 'V' && ours) {
+            answer.has_value = true;
+            answer.value = std::move(record.payload);
             continue;
-        char *rest = nullptr;
-        answer.number = std::strtoul(line.c_str() + sizeof answer_tag - 1, &rest, 10);
-        answer.error = std::strtol(rest, &rest, 10) != 0;
-        answer.message = *rest == ' ' ? rest + 1 : rest;
-        return true;
+        }
+        if (record.kind == 'R') {
+            reply.answered = record.number;
+            gnuplot_has_answered(handle, record.number);
+            if (ours) {
+                answer.error = std::move(record.payload);
+                return true;
+            }
+        }
+        if (!record.payload.empty() && record.kind != 'V')
+            reply.earlier_error = std::move(record.payload);
     }
     return false;
 }
 
 void read_available(ReplyChannel &reply) {
-    char chunk[512];
+    char chunk[4096];
     ssize_t got;
     while ((got = read(reply.read_fd, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
         if (got > 0)
             reply.unread.append(chunk, static_cast<std::size_t>(got));
-    }
-}
-
-enum class Wait { answered, ended, timed_out };
-
-// Waits for the answer numbered `number`. Earlier answers, late after their
-// sync gave up, are passed over, but an error they carry is kept.
-Wait wait_for_answer(Handle &handle, unsigned long number, const Deadline &deadline,
-                     Answer &answer) {
-    ReplyChannel &reply = handle.reply;
-    for (;;) {
-        while (next_answer(reply, answer)) {
-            if (answer.number == number)
-                return Wait::answered;
-            if (answer.error)
-                reply.missed_error = answer.message;
-        }
-        // A pipe whose reader has gone polls as an error: gnuplot has ended.
-        pollfd watched[] = {{reply.read_fd, POLLIN, 0},
-                            {fileno(handle.record.command_stream), 0, 0}};
-        const int ready = poll(watched, 2, deadline.left_ms());
-        if (ready < 0 && errno != EINTR)
-            return Wait::ended;
-        if (watched[0].revents & POLLIN)
-            read_available(reply);
-        else if (watched[1].revents & (POLLERR | POLLHUP))
-            return Wait::ended;
-        else if (ready == 0)
-            return Wait::timed_out;
     }
 }
 
@@ -112,117 +101,163 @@ bool gnuplot_has_ended(const Handle &handle) {
     return poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0;
 }
 
-// Sends the sync line, numbered anew, and waits for its answer.
-Wait ask_for_answer(Handle &handle, int timeout_ms, Answer &answer) {
+// Waits for request `number`'s answer. Answers to earlier requests, late
+// after their wait gave up, are filed away on the way.
+Outcome wait_for_answer(Handle &handle, unsigned long number, const Deadline &deadline,
+                        Answer &answer) {
     ReplyChannel &reply = handle.reply;
-    const Deadline deadline(timeout_ms);
-    const unsigned long number = ++reply.last_sync;
-    CommandLine line;
-    format_own_command(line,
-                       "set print \"%s\"; print sprintf(\"%s%%d %%d \", %lu, GPVAL_ERRNO) . "
-                       "GPVAL_ERRMSG; reset errors; unset print",
-                       fifo_path(reply).c_str(), answer_tag, number);
-    if (!send_line_by(&handle.record, line, deadline))
-        return gnuplot_has_ended(handle) ? Wait::ended : Wait::timed_out;
-    return wait_for_answer(handle, number, deadline, answer);
+    for (;;) {
+        if (take_records(handle, number, answer))
+            return Outcome::answered;
+        // The command pipe polls as an error once gnuplot has stopped
+        // reading; the reply pipe hangs up once no writer is left.
+        pollfd watched[] = {{reply.read_fd, POLLIN, 0},
+                            {fileno(handle.record.command_stream), 0, 0}};
+        const int ready = poll(watched, 2, deadline.left_ms());
+        if (ready < 0 && errno != EINTR)
+            return Outcome::ended;
+        if (watched[0].revents & POLLIN)
+            read_available(reply);
+        else if ((watched[0].revents & POLLHUP) || (watched[1].revents & (POLLERR | POLLHUP)))
+            return Outcome::ended;
+        else if (ready == 0)
+            return Outcome::timed_out;
+    }
+}
+
+// print "<tag>:<n>:<kind>:" . <payload> . "<tag>;<n>"
+std::string record_print(const ReplyChannel &reply, unsigned long number, char kind,
+                         const std::string &payload) {
+    const std::string tag = reply.tag, n = std::to_string(number);
+    return "print \"" + tag + ":" + n + ":" + kind + ":\" . " + payload + " . \"" + tag + ";" + n +
+           "\"";
+}
+
+bool format_opening(CommandLine &line, const ReplyChannel &reply, unsigned long number,
+                    const Asked &asked) {
+    std::string text = "set print \"/dev/fd/3\"; " +
+                       record_print(reply, number, 'E', "GPVAL_ERRMSG") + "; reset errors";
+    const std::string tag = reply.tag;
+    if (asked.kind == Asked::number) // kept, so that its imaginary part can be told too
+        text += "; " + tag + " = (" + asked.expression + "); " +
+                record_print(reply, number, 'V',
+                             "sprintf(\"%.17g %.17g\", " + tag + ", imag(" + tag + "))");
+    else if (asked.kind == Asked::text)
+        text += "; " + record_print(reply, number, 'V', std::string("(") + asked.expression + ")");
+    return format_own_command(line, "%s", text.c_str());
+}
+
+void format_closing(CommandLine &line, const ReplyChannel &reply, unsigned long number,
+                    const Asked &asked) {
+    std::string text =
+        record_print(reply, number, 'R', "GPVAL_ERRMSG") + "; reset errors; unset print";
+    if (asked.kind == Asked::number)
+        text += std::string("; undefine ") + reply.tag;
+    format_own_command(line, "%s", text.c_str());
+}
+
+// Sends a blank line, the opening line, the lines between and the closing
+// line: in one write when they fit, else one by one.
+bool send_request(Handle &handle, const CommandLine &opening, const CommandLine *const between[],
+                  std::size_t between_count, const CommandLine &closing, const Deadline &deadline) {
+    // A blank line ends a caller's "pause -1" (which reads the next line)
+    // or a line ending in a backslash (which joins it) without harm.
+    static const CommandLine blank{};
+    const CommandLine *lines[16] = {&blank, &opening};
+    std::size_t count = 2, total = 2 + std::strlen(opening.text) + std::strlen(closing.text) + 1;
+    for (std::size_t i = 0; i < between_count; ++i) {
+        lines[count++] = between[i];
+        total += std::strlen(between[i]->text) + 1;
+    }
+    lines[count++] = &closing;
+    _GNUPLOT_CTRL_ *record = &handle.record;
+    if (total <= PIPE_BUF)
+        return send_lines_by(record, lines, count, deadline);
+    for (std::size_t i = 0; i < count; i += i == 0 ? 2 : 1) {
+        if (!send_lines_by(record, lines + i, i == 0 ? 2 : 1, deadline))
+            return false;
+    }
+    return true;
+}
+
+// "chartlink_" and 16 hex digits: random where the system has randomness
+// at hand, else made of what tells this handle apart.
+void name_tag(ReplyChannel &reply) {
+    unsigned long long bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        bits = static_cast<unsigned long long>(now.tv_nsec) * 0x9E3779B97F4A7C15ULL ^
+               static_cast<unsigned long long>(getpid()) << 32 ^
+               reinterpret_cast<std::uintptr_t>(&reply);
+    }
+    std::snprintf(reply.tag, sizeof reply.tag, "chartlink_%016llx", bits);
+}
+
+void report_failure(Outcome outcome) {
+    if (outcome == Outcome::ended)
+        std::fputs("gnuplot has ended: cannot sync\n", stderr);
+    else if (outcome == Outcome::timed_out)
+        std::fputs("gnuplot did not answer in time\n", stderr);
+}
+
+// 1 with the error kept for the next sync, else 0.
+int report_earlier_error(ReplyChannel &reply) {
+    if (reply.earlier_error.empty())
+        return 0;
+    reply.last_error = std::move(reply.earlier_error);
+    reply.earlier_error.clear();
+    return 1;
+}
+
+// Without waiting: 0 or 1 once gnuplot has answered every request sent, else -1.
+int sync_without_waiting(Handle &handle) {
+    ReplyChannel &reply = handle.reply;
+    Answer ignored;
+    read_available(reply);
+    take_records(handle, 0, ignored);
+    if (reply.answered == reply.last_request)
+        return report_earlier_error(reply);
+    if (gnuplot_has_ended(handle))
+        report_failure(Outcome::ended);
+    return -1;
 }
 
 int sync_with_gnuplot(Handle &handle, int timeout_ms) {
     ReplyChannel &reply = handle.reply;
     reply.last_error.clear();
-    if (!open_reply_channel(reply)) {
-        std::fputs("cannot make a channel for gnuplot's answers: cannot sync\n", stderr);
-        return -1;
-    }
+    if (timeout_ms == 0)
+        return sync_without_waiting(handle);
     Answer answer;
-    const Wait outcome = ask_for_answer(handle, timeout_ms, answer);
-    if (outcome != Wait::answered) {
-        std::fputs(outcome == Wait::ended ? "gnuplot has ended: cannot sync\n"
-                                          : "gnuplot did not answer in time\n",
-                   stderr);
+    const Outcome outcome = ask_gnuplot(handle, {}, nullptr, 0, Deadline(timeout_ms), answer);
+    if (outcome != Outcome::answered)
         return -1;
-    }
-    if (!answer.error && reply.missed_error.empty())
-        return 0;
-    reply.last_error = answer.error ? answer.message : reply.missed_error;
-    reply.missed_error.clear();
-    return 1;
-}
-
-// The line that sets the terminal writing the format a file name's
-// extension asks for; null for an unknown extension.
-const char *terminal_line_for(const char *file_name) {
-    static constexpr struct {
-        const char *extension;
-        const char *terminal_line;
-    } formats[] = {{".png", "set terminal pngcairo"},
-                   {".svg", "set terminal svg"},
-                   {".pdf", "set terminal pdfcairo"},
-                   {".eps", "set terminal epscairo"},
-                   {".txt", "set terminal dumb"}};
-    const std::size_t length = std::strlen(file_name);
-    for (const auto &format : formats) {
-        const std::size_t extension_length = std::strlen(format.extension);
-        if (length > extension_length &&
-            strcasecmp(file_name + length - extension_length, format.extension) == 0)
-            return format.terminal_line;
-    }
-    return nullptr;
-}
-
-// set output '<file>': in single quotes gnuplot neither expands backquotes
-// nor backslashes; a single quote inside is written twice.
-bool format_output_line(CommandLine &line, const char *file_name) {
-    std::string quoted;
-    for (const char *c = file_name; *c != '\0'; ++c)
-        quoted.append(*c == '\'' ? 2 : 1, *c);
-    return format_own_command(line, "set output '%s'", quoted.c_str());
-}
-
-// Sends a line of the library's own that always fits.
-void send_own_line(Handle &handle, const char *text) {
-    CommandLine line;
-    if (format_own_command(line, "%s", text))
-        send_line(&handle.record, line);
-}
-
-int save_graph(Handle &handle, const char *file_name) {
-    const char *terminal_line = terminal_line_for(file_name);
-    if (terminal_line == nullptr) {
-        std::fputs("cannot tell the image format from the file name: not saved\n", stderr);
-        return -1;
-    }
-    if (std::strpbrk(file_name, "\"\n\r") != nullptr) {
-        std::fputs("file name holds a quote or a line break: not saved\n", stderr);
-        return -1;
-    }
-    CommandLine output;
-    if (!format_output_line(output, file_name))
-        return -1;
-    // Line by line, so that a failing replot still leaves the output closed
-    // and the caller's terminal back.
-    send_own_line(handle, "set terminal push");
-    send_own_line(handle, terminal_line);
-    send_line(&handle.record, output);
-    send_own_line(handle, "replot");
-    send_own_line(handle, "unset output");
-    send_own_line(handle, "set terminal pop");
-    return sync_with_gnuplot(handle, -1);
+    return report_earlier_error(reply);
 }
 
 } // namespace
 
-void close_reply_channel(ReplyChannel &reply) {
-    for (int *fd : {&reply.read_fd, &reply.keep_open_fd}) {
-        if (*fd != -1)
-            close(*fd);
-        *fd = -1;
+void name_reply_channel(ReplyChannel &reply) {
+    name_tag(reply);
+}
+
+Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
+                    std::size_t between_count, const Deadline &deadline, Answer &answer) {
+    ReplyChannel &reply = handle.reply;
+    const unsigned long number = reply.last_request + 1;
+    CommandLine opening, closing;
+    if (!format_opening(opening, reply, number, asked))
+        return Outcome::refused;
+    format_closing(closing, reply, number, asked);
+    Outcome outcome = Outcome::answered;
+    if (!send_request(handle, opening, between, between_count, closing, deadline))
+        outcome = gnuplot_has_ended(handle) ? Outcome::ended : Outcome::timed_out;
+    else {
+        reply.last_request = number;
+        outcome = wait_for_answer(handle, number, deadline, answer);
     }
-    if (reply.directory.empty())
-        return;
-    unlink(fifo_path(reply).c_str());
-    if (rmdir(reply.directory.c_str()) == 0)
-        reply.directory.clear();
+    report_failure(outcome);
+    return outcome;
 }
 
 } // namespace chartlink
@@ -239,14 +274,4 @@ int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
 
 const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle) {
     return handle == nullptr ? "" : chartlink::handle_of(handle).reply.last_error.c_str();
-}
-
-int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name) {
-    if (handle == nullptr || file_name == nullptr)
-        return -1;
-    try {
-        return chartlink::save_graph(chartlink::handle_of(handle), file_name);
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
 }

@@ -28,7 +28,7 @@ TEST(CppLayer, ChainsCallsIntoTheLinesTheCApiSends) {
                                             "plot sin\\(x\\) title \"no title\" with lines\n"
                                             "replot 2 \\* x \\+ 0.5 title \"line\" with lines\n"
                                             "plot x title \"again\" with lines\n"
-                                            "set print .*\n")));
+                                            "\nset print .*\nprint .*\n")));
 }
 
 TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {

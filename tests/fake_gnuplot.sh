@@ -1,16 +1,18 @@
 #!/bin/sh
 # Stands in for gnuplot: records every line it receives in $FAKE_GNUPLOT_LOG
-# and answers each sync as gnuplot would when all went well.
+# and answers each request, through its descriptor 3, as gnuplot would when
+# all went well.
 # FAKE_GNUPLOT_MODE=exit: close standard input at once, touch the log, end.
 # FAKE_GNUPLOT_MODE=deaf: never read nor answer; after two seconds touch
 #   the log and end.
 # FAKE_GNUPLOT_MODE=copy: also copy each data file named in a command to
 #   $FAKE_GNUPLOT_LOG.1, .2, ..., before the library removes it.
 mode=${FAKE_GNUPLOT_MODE:-record}
-answer() { # answer <sync line>: set print "<fifo>"; print sprintf("...", <n>, ...
-    fifo=${1#set print \"}
-    number=${1#*\", }
-    printf 'chartlink-sync %s 0 \n' "${number%%,*}" >"${fifo%%\"*}"
+closing=':R:" . GPVAL_ERRMSG . "'
+answer() { # answer <closing line>: print "<open>:R:" . GPVAL_ERRMSG . "<close>"; ...
+    open=${1%%"$closing"*}
+    close=${1#*"$closing"}
+    printf '%s:R:%s\n' "${open#print \"}" "${close%%\"*}" >&3
 }
 case $mode in
 exit)
@@ -28,7 +30,7 @@ copies=0
 while IFS= read -r line; do
     printf '%s\n' "$line" >>"$FAKE_GNUPLOT_LOG"
     case $line in
-    'set print "/tmp/chartlink-sync-'*)
+    *"$closing"*)
         answer "$line"
         ;;
     *'"/tmp/chartlink-'*)

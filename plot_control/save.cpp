@@ -1,0 +1,96 @@
+// Saving the graph into a file, in the format its extension names.
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <new>
+#include <string>
+
+#include <strings.h>
+
+#include "internal.h"
+
+namespace chartlink {
+namespace {
+
+// The line that sets the terminal writing the format a file name's
+// extension asks for; null for an unknown extension.
+const char *terminal_line_for(const char *file_name) {
+    static constexpr struct {
+        const char *extension;
+        const char *terminal_line;
+    } formats[] = {{".png", "set terminal pngcairo"},
+                   {".svg", "set terminal svg"},
+                   {".pdf", "set terminal pdfcairo"},
+                   {".eps", "set terminal epscairo"},
+                   {".txt", "set terminal dumb"}};
+    const std::size_t length = std::strlen(file_name);
+    for (const auto &format : formats) {
+        const std::size_t extension_length = std::strlen(format.extension);
+        if (length > extension_length &&
+            strcasecmp(file_name + length - extension_length, format.extension) == 0)
+            return format.terminal_line;
+    }
+    return nullptr;
+}
+
+// The name as a gnuplot string that stands for exactly that file: single-
+// quoted runs (gnuplot expands nothing inside them) and double-quoted runs
+// of single quotes, joined by '.'. A relative name starts with "./", so
+// that gnuplot neither opens a pipe for a leading '|' nor expands a '~'.
+std::string exact_name(const char *file_name) {
+    std::string quoted = file_name[0] == '/' ? "'" : "'./";
+    for (const char *c = file_name; *c != '\0';) {
+        const std::size_t run = *c == '\'' ? std::strspn(c, "'") : std::strcspn(c, "'");
+        if (*c == '\'')
+            quoted.append("' . \"").append(c, run).append("\" . '");
+        else
+            quoted.append(c, run);
+        c += run;
+    }
+    return quoted + "'";
+}
+
+int save_graph(Handle &handle, const char *file_name) {
+    const char *terminal_line = terminal_line_for(file_name);
+    if (terminal_line == nullptr) {
+        std::fputs("cannot tell the image format from the file name: not saved\n", stderr);
+        return -1;
+    }
+    if (std::strpbrk(file_name, "\n\r") != nullptr) {
+        std::fputs("file name holds a line break: not saved\n", stderr);
+        return -1;
+    }
+    CommandLine push, terminal, draw, unset_output, pop;
+    // On one line, so that when the file cannot be opened (or nothing has
+    // been plotted) the replot is skipped: nothing is drawn elsewhere and
+    // an existing file is left as it was.
+    if (!format_own_command(draw,
+                            "if (exists(\"GPVAL_LAST_PLOT\")) {set output %s; replot} else "
+                            "{replot}",
+                            exact_name(file_name).c_str()))
+        return -1;
+    format_own_command(push, "set terminal push");
+    format_own_command(terminal, "%s", terminal_line);
+    format_own_command(unset_output, "unset output");
+    format_own_command(pop, "set terminal pop");
+    const CommandLine *const lines[] = {&push, &terminal, &draw, &unset_output, &pop};
+    Answer answer;
+    if (ask_gnuplot(handle, {}, lines, std::size(lines), Deadline(-1), answer) != Outcome::answered)
+        return -1;
+    handle.reply.last_error = std::move(answer.error);
+    return handle.reply.last_error.empty() ? 0 : 1;
+}
+
+} // namespace
+} // namespace chartlink
+
+int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name) {
+    if (handle == nullptr || file_name == nullptr)
+        return -1;
+    try {
+        chartlink::handle_of(handle).reply.last_error.clear();
+        return chartlink::save_graph(chartlink::handle_of(handle), file_name);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+}
