@@ -6,6 +6,7 @@
  * that pipe. gnuplot's own complaints (a bad expression, an unreadable file)
  * go to the caller's standard error; gnuplot_sync() and gnuplot_save() hear
  * back whether gnuplot has carried out what it was sent, and its error.
+ * gnuplot is started through the shell ("sh -c gnuplot").
  *
  * Lifecycle:
  *   1. Open:  gnuplot_init() finds gnuplot and starts it.
@@ -34,6 +35,8 @@
  *     break: not sent\n"). A refused plot changes no count.
  *   - Every line reaches gnuplot whole and in order, after anything written
  *     to command_stream directly, even when signals interrupt the writes.
+ *     command_stream is fully buffered in PIPE_BUF bytes; leave its
+ *     buffering as it is.
  *     Writes into the pipe of a gnuplot that has ended fail quietly; they
  *     never raise SIGPIPE in the caller.
  *
@@ -149,7 +152,7 @@ void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *
 
 /* Plot count values of x, one per line, or count x/y pairs. The values go
  * into a new owner-only, close-on-exec file /tmp/chartlink-XXXXXX that the
- * handle owns until a reset hands it to gnuplot, or close; the command is <verb> "<file>" [title
+ * handle removes as gnuplot_resetplot() tells, or at close; the command is <verb> "<file>" [title
  * "<title>"] with <style>, the title clause left out for a null title. Return silently for a null
  * handle or array or a count below 1. Otherwise refused, with no file left and no count changed,
  * after "maximum # of temporary files reached (64): cannot open more" or "cannot create temporary
@@ -175,52 +178,74 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
 
 /* ---- 3. Hear back ----------------------------------------------------- */
 
+/* gnuplot answers through a pipe the handle gives it as its descriptor 3,
+ * with no file under /tmp. A request sends a blank line (which ends a
+ * caller's "pause -1" or a line ending in a backslash without harm), then
+ *   set print "/dev/fd/3"; print "<tag>:<n>:E:" . GPVAL_ERRMSG . "<tag>;<n>"; reset errors
+ *   print "<tag>:<n>:R:" . GPVAL_ERRMSG . "<tag>;<n>"; reset errors; unset print
+ * where <tag> is "chartlink_" and 16 hex digits, random and the handle's
+ * own, so that nothing gnuplot prints can pass for an answer, and <n>
+ * numbers the request. Afterwards gnuplot's `print` writes to standard
+ * error, its default, and its error variables are cleared. Unguarded: a
+ * caller's open `{` block or unfinished datablock takes these lines in.
+ * gnuplot never waits on the pipe once the caller has gone. An error counts
+ * only when gnuplot gives a message: a failed shell command, or an
+ * `exit error ""`, does not count. */
+
 /* Returns once gnuplot has carried out every line sent before the call
  * (data files read, plots drawn): 0 when gnuplot reported no error since the
- * handle was opened or last synced; 1 when it did, its message then in
- * gnuplot_last_error() and the error cleared. -1 after "gnuplot has ended:
+ * last request that reported them; 1 when it did, its message, whole, then
+ * in gnuplot_last_error() and the error cleared (an error from before a save
+ * or a get is reported here, by the next sync). -1 after "gnuplot has ended:
  * cannot sync\n", or "gnuplot did not answer in time\n" when timeout_ms
  * milliseconds pass (a negative timeout_ms waits without limit); -1 at once
- * for a null handle. A late answer to a sync that timed out never counts for
- * a later one. A line such as "pause mouse close" makes gnuplot, and so the
- * sync, wait until the user closes the plot window: the way to keep a
- * window open until it is closed.
- * gnuplot answers through a FIFO of the handle's own, in an owner-only
- * directory /tmp/chartlink-sync-XXXXXX made at the first sync or save and
- * removed at close. Each sync sends one line:
- *   set print "<fifo>"; print sprintf(...) . GPVAL_ERRMSG; reset errors; unset print
- * so afterwards gnuplot's `print` writes to standard error, its default,
- * and its error variables GPVAL_ERRNO and GPVAL_ERRMSG are cleared. */
+ * for a null handle. A late answer to a request that timed out never counts
+ * for a later one. A timeout_ms of 0 sends nothing and waits for nothing: 0
+ * or 1 as above once gnuplot has answered every sync, save and get sent
+ * before, else -1 without a message. A line such as "pause mouse close"
+ * makes gnuplot, and so the sync, wait until the user closes the plot
+ * window: the way to keep a window open until it is closed. */
 int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms);
 
-/* gnuplot's message from the last sync or save that returned 1, else "";
- * "" for a null handle. The text belongs to the handle and stays valid
- * until its next sync, save or close. */
+/* gnuplot's message from the last sync, save or get that returned 1, else
+ * ""; "" for a null handle. The text belongs to the handle and stays valid
+ * until its next sync, save, get or close. */
 const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle);
 
 /* Writes the current graph into file_name and returns once the file is
- * complete and closed, with gnuplot_sync()'s results (no time limit). The
- * extension picks the format: .png (pngcairo), .svg, .pdf (pdfcairo), .eps
- * (epscairo) or .txt (dumb), in either case. Sends
- *   set terminal push / set terminal <t> / set output '<file>' / replot /
+ * complete and closed: 0, or 1 with gnuplot's message for the save itself
+ * (an earlier error waits for the next gnuplot_sync()), or -1 as
+ * gnuplot_sync() does (no time limit). The extension picks the format:
+ * .png (pngcairo), .svg, .pdf (pdfcairo), .eps (epscairo) or .txt (dumb), in
+ * either case. The file is exactly the one named, as open() would take it:
+ * a relative name is sent as "./<name>", so gnuplot neither runs a pipe for
+ * a leading '|' nor expands '~', and quotes reach gnuplot as quotes. Sends,
+ * within a request,
+ *   set terminal push / set terminal <t> /
+ *   if (exists("GPVAL_LAST_PLOT")) {set output '<file>'; replot} else {replot} /
  *   unset output / set terminal pop
- * so the caller's terminal is in force again afterwards. An output file the
- * caller had set is finished and closed by the save, and gnuplot's output is
- * standard output again: set it anew to go on (which starts that file
- * afresh). With nothing plotted yet, 1 and gnuplot's message. Returns -1,
+ * so the caller's terminal is in force again afterwards (a terminal the
+ * caller pushed is replaced: gnuplot keeps one). When the file cannot be
+ * opened, or nothing has been plotted, nothing is drawn anywhere and an
+ * existing file is left as it was. An output file the caller had set is
+ * finished and closed by the save, and gnuplot's output is standard output
+ * again: set it anew to go on (which starts that file afresh). Returns -1,
  * sending nothing, for a null handle or name, after "cannot tell the image
- * format from the file name: not saved\n", or after "file name holds a
- * quote or a line break: not saved\n". Needs gnuplot 5.2 or later. */
+ * format from the file name: not saved\n", or "file name holds a line break:
+ * not saved\n". Needs gnuplot 5.2 or later. */
 int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name);
 
 /* ---- 4. Reset --------------------------------------------------------- */
 
 /* Forgets the plots, so the next one starts a new graph, and sets both
- * counts to 0; the style stays. When the handle holds data files it sends
+ * counts to 0; the style stays. The data files of the graph still on screen
+ * stay (a window re-reads them to zoom, and so does a replot) until the next
+ * plot replaces that graph; then they go once gnuplot has answered a sync,
+ * save or get sent after that plot, by the library, with no shell. When 16
+ * such files, or 16 MiB of them, wait for an answer, a reset sends
  *   !rm -f '<file>' '<file>' ...
- * so gnuplot removes them once it has read them; it never waits for gnuplot
- * (when the pipe is full the line is not sent, and close removes the files).
- * Without data files it sends nothing. */
+ * so that gnuplot removes them once it has read them; it never waits for
+ * gnuplot (with the pipe full, the line waits for a later reset). */
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
 
 /* ---- 5. Close --------------------------------------------------------- */
@@ -228,7 +253,10 @@ void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
 /* Closes the pipe, waits for gnuplot to end, deletes every data file the
  * handle made that is still there and frees the handle, which must not be
  * used again. When the wait fails it writes "problem closing communication
- * to gnuplot\n" and still deletes and frees. A null handle is ignored. */
+ * to gnuplot\n" and still deletes and frees. It allocates nothing and never
+ * waits on the answer pipe. In a process forked from the one that opened
+ * the handle it only frees that process's memory and descriptors: gnuplot
+ * and the data files stay the opener's. A null handle is ignored. */
 void gnuplot_close(_GNUPLOT_CTRL_ *handle);
 
 /* ---- All in one call -------------------------------------------------- */

@@ -13,8 +13,12 @@
 #define CHARTLINK_HPP
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <climits>
+#if __has_include(<concepts>)
+#include <concepts>
+#endif
 #include <cstddef>
 #include <initializer_list>
 #include <iterator>
@@ -43,38 +47,60 @@ using Title = std::optional<std::string>;
 
 namespace detail {
 
-template <class Range>
-using ValueOf =
-    std::remove_cv_t<std::remove_pointer_t<decltype(std::data(std::declval<const Range &>()))>>;
-
 // Numbers, but not characters: a string is a title, never data.
 template <class T>
 constexpr bool is_number =
     std::is_arithmetic_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
     !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char16_t> && !std::is_same_v<T, char32_t>;
 
+template <class Range> using IteratorOf = decltype(std::begin(std::declval<const Range &>()));
+
+template <class Range>
+using ElementOf =
+    std::remove_cv_t<std::remove_reference_t<decltype(*std::declval<IteratorOf<Range>>())>>;
+
+// Ranges whose elements are known to lie side by side in memory, so that
+// data() may be read as an array: others (a matrix row with a stride, say)
+// are read element by element.
+#if defined(__cpp_lib_concepts)
+template <class Range>
+struct is_contiguous : std::bool_constant<std::contiguous_iterator<IteratorOf<Range>>> {};
+#else
+template <class Range> struct is_contiguous : std::is_pointer<IteratorOf<Range>> {};
+#endif
+template <class T, class A> struct is_contiguous<std::vector<T, A>> : std::true_type {};
+template <class T, std::size_t N> struct is_contiguous<std::array<T, N>> : std::true_type {};
+
+template <class Range, class = void> constexpr bool is_number_range = false;
+template <class Range>
+constexpr bool is_number_range<Range, std::void_t<ElementOf<Range>>> = is_number<ElementOf<Range>>;
+
 } // namespace detail
 
-// Any range of numbers with data() and size() (std::vector, std::array, a C
-// array...) seen as doubles: the caller's own memory when it holds doubles,
-// else a converted copy.
+// Any range of numbers (std::vector, std::array, a C array, anything with
+// begin() and end()) seen as doubles: the caller's own memory when it is a
+// contiguous range of doubles, else a converted copy.
 class Values {
 public:
-    template <class Range, class Value = detail::ValueOf<Range>,
-              std::enable_if_t<detail::is_number<Value>, int> = 0>
-    Values(const Range &range) : view_(nullptr), size_(std::size(range)) { // NOLINT: implicit
-        if constexpr (std::is_same_v<Value, double>)
-            view_ = std::data(range);
-        else
-            copy_.assign(std::data(range), std::data(range) + size_);
+    template <class Range, std::enable_if_t<detail::is_number_range<Range>, int> = 0>
+    Values(const Range &range) { // NOLINT: implicit
+        using Element = detail::ElementOf<Range>;
+        if constexpr (detail::is_contiguous<Range>::value && std::is_same_v<Element, double>) {
+            size_ = static_cast<std::size_t>(std::distance(std::begin(range), std::end(range)));
+            view_ = size_ == 0 ? nullptr : &*std::begin(range);
+        } else {
+            for (const auto &value : range)
+                copy_.push_back(static_cast<double>(value));
+            size_ = copy_.size();
+        }
     }
 
     const double *data() const { return view_ != nullptr ? view_ : copy_.data(); }
     std::size_t size() const { return size_; }
 
 private:
-    const double *view_;
-    std::size_t size_;
+    const double *view_ = nullptr;
+    std::size_t size_ = 0;
     std::vector<double> copy_;
 };
 
@@ -217,13 +243,13 @@ private:
         return poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0;
     }
 
-    // After a call the C layer may have refused: throws when it did, or
-    // when gnuplot is no longer there to read the line.
+    // After a call the C layer may have refused: throws when gnuplot is no
+    // longer there to read the line, or when the call was refused.
     Gnuplot &sent_if(bool accepted) {
-        if (!accepted)
-            throw Error("chartlink: refused (see standard error)");
         if (gnuplot_ended())
             throw Error("chartlink: gnuplot has ended");
+        if (!accepted)
+            throw Error("chartlink: refused (see standard error)");
         return *this;
     }
 
@@ -238,9 +264,9 @@ private:
     // Runs a plot; it was refused when it did not count. An empty range
     // plots nothing, as in C.
     template <class Plot> Gnuplot &plot_counted(Plot plot, std::size_t values = 1) {
+        const int before = live()->plot_count;
         if (values == 0)
             return *this;
-        const int before = live()->plot_count;
         plot();
         return sent_if(handle_->plot_count != before || before == INT_MAX);
     }

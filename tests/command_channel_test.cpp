@@ -80,6 +80,21 @@ TEST(Init, ReportsAProcessThatCannotStart) {
 #endif
 #endif
 
+namespace {
+
+// Leaves this process no memory to allocate.
+void use_up_memory() {
+    const rlimit no_more_memory{0, RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &no_more_memory);
+    static void *volatile kept;                             // so the compiler keeps the allocations
+    for (std::size_t size = 1 << 16; size > 0; size /= 2) { // use up the heap's leftovers
+        while ((kept = std::malloc(size)) != nullptr) {
+        }
+    }
+}
+
+} // namespace
+
 TEST(Init, WithoutMemoryForTheHandleStartsNothing) {
 #ifdef CHARTLINK_UNDER_ASAN
     GTEST_SKIP() << "the address sanitizer needs the address space this test takes away";
@@ -87,18 +102,31 @@ TEST(Init, WithoutMemoryForTheHandleStartsNothing) {
     test::FakeGnuplot fake;
     test::Capture errors(2);
     const int status = test::run_in_child([] {
-        const rlimit no_more_memory{0, RLIM_INFINITY};
-        setrlimit(RLIMIT_AS, &no_more_memory);
-        static void *volatile kept; // so the compiler keeps the allocations
-        for (std::size_t size = 1 << 16; size > 0; size /= 2) { // use up the heap's leftovers
-            while ((kept = std::malloc(size)) != nullptr) {
-            }
-        }
+        use_up_memory();
         return gnuplot_init() == nullptr ? 0 : 1;
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(errors.text(), "cannot allocate memory for the plot handle\n");
     EXPECT_EQ(fake.received(), "");
+}
+
+TEST(Close, NeedsNoMemory) {
+#ifdef CHARTLINK_UNDER_ASAN
+    GTEST_SKIP() << "the address sanitizer needs the address space this test takes away";
+#endif
+    test::FakeGnuplot fake;
+    const auto mark = test::files_made().size();
+    const int status = test::run_in_child([] {
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        const double values[] = {1, 2};
+        gnuplot_plot_x(handle, values, 2, nullptr);
+        gnuplot_sync(handle, 5000);
+        use_up_memory();
+        gnuplot_close(handle);
+        return 0;
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
 }
 
 TEST(Command, SendsTheFormattedTextAndOneNewline) {

@@ -1,4 +1,5 @@
 #include <array>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -31,8 +32,33 @@ TEST(CppLayer, ChainsCallsIntoTheLinesTheCApiSends) {
                                             "\nset print .*\nprint .*\n")));
 }
 
+namespace {
+
+// Every other element of an array, as a matrix row with a stride offers
+// them: data() and size() do not describe it.
+struct Strided {
+    const double *first;
+    std::size_t count;
+    const double *data() const { return first; }
+    std::size_t size() const { return count; }
+    struct iterator {
+        const double *at;
+        const double &operator*() const { return *at; }
+        iterator &operator++() {
+            at += 2;
+            return *this;
+        }
+        bool operator!=(const iterator &other) const { return at != other.at; }
+    };
+    iterator begin() const { return {first}; }
+    iterator end() const { return {first + 2 * count}; }
+};
+
+} // namespace
+
 TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
     test::FakeGnuplot fake("copy");
+    const double every_other[] = {0.5, 9, 2, 9, -3, 9};
     const std::vector<double> vector{0.5, 2, -3};
     const std::array<double, 3> array{0.5, 2, -3};
     const double c_array[] = {0.5, 2, -3};
@@ -41,11 +67,13 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
         chartlink::Gnuplot plot;
         plot.plot(vector).plot(array).plot(c_array, "c").plot(floats).plot(vector, floats);
         plot.plot_columns({vector, floats});
+        plot.plot(Strided{every_other, 3});
     }
     for (int copy = 1; copy <= 4; ++copy)
         EXPECT_EQ(fake.data_copy(copy), "0.5\n2\n-3\n") << copy;
     EXPECT_EQ(fake.data_copy(5), "0.5 0.5\n2 2\n-3 -3\n");
     EXPECT_EQ(fake.data_copy(6).size(), 6 * sizeof(double));
+    EXPECT_EQ(fake.data_copy(7), "0.5\n2\n-3\n");
 }
 
 TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
@@ -74,6 +102,7 @@ TEST(CppLayer, AMovedFromObjectClosesNothing) {
     chartlink::Gnuplot second(std::move(first));
     EXPECT_EQ(first.handle(), nullptr);
     EXPECT_THROW(first.send("x"), chartlink::Error);
+    EXPECT_THROW(first.plot(std::vector<double>{}), chartlink::Error);
     chartlink::Gnuplot third;
     third = std::move(second);
     EXPECT_NE(third.handle(), nullptr);
@@ -88,5 +117,26 @@ TEST(CppLayer, SaveThrowsGnuplotsMessageWhenNothingWasPlotted) {
     } catch (const chartlink::Error &error) {
         EXPECT_NE(std::string(error.what()).find("no previous plot"), std::string::npos)
             << error.what();
+    }
+}
+
+TEST(CppLayer, SaysSoWhenGnuplotHasEnded) {
+    test::FakeGnuplot fake("exit");
+    chartlink::Gnuplot plot;
+    {
+        test::Capture errors(2);
+        EXPECT_EQ(gnuplot_sync(plot.handle(), 10000), -1); // returns once it has gone
+    }
+    const std::vector<double> values{1, 2};
+    for (const auto &call : std::vector<std::function<void()>>{
+             [&] { plot.plot(values); }, [&] { plot.plot_equation("x"); },
+             [&] { plot.plot_slope(1, 2); }, [&] { plot.plot_columns({values}); }}) {
+        try {
+            test::Capture errors(2);
+            call();
+            ADD_FAILURE() << "no exception";
+        } catch (const chartlink::Error &error) {
+            EXPECT_STREQ(error.what(), "chartlink: gnuplot has ended");
+        }
     }
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <regex>
@@ -5,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <climits>
+
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,6 +138,7 @@ TEST(DataPlots, AResetNeverWaitsForGnuplotAndCloseLeavesNothing) {
     fcntl(fd, F_SETFL, 0);
     gnuplot_resetplot(handle);
     EXPECT_EQ(handle->plot_count, 0);
+    std::fputs("set xrange [0:1]\n", handle->command_stream); // left buffered: no room
     EXPECT_EQ(gnuplot_sync(handle, 100), -1);
     EXPECT_FALSE(test::file_exists(deaf.log())) << "returned only once the stand-in had ended";
     gnuplot_close(handle);
@@ -163,12 +168,20 @@ TEST(DataPlots, AFileThatCannotBeMadeOrWrittenSendsNothingAndLeavesNothing) {
     const struct {
         const char *what;
         int resource;
+        int count;
         const char *message;
     } cases[] = {
-        {"file too large", RLIMIT_FSIZE, "cannot write temporary file: plot not sent\n"},
-        {"no descriptor left", RLIMIT_NOFILE, "cannot create temporary file: exiting plot"},
+        {"file too large", RLIMIT_FSIZE, 100000, "cannot write temporary file: plot not sent\n"},
+        {"no descriptor left", RLIMIT_NOFILE, 100000, "cannot create temporary file: exiting plot"},
+        {"columns of INT_MAX rows", RLIMIT_FSIZE, INT_MAX,
+         "cannot write temporary file: plot not sent\n"},
     };
-    std::vector<double> many(100000, 1.0 / 3);
+    // Untouched pages of zeros: as many values as an int can count, in no memory.
+    const std::size_t most = std::size_t{INT_MAX} * sizeof(double);
+    void *zeros =
+        mmap(nullptr, most, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(zeros, MAP_FAILED);
+    const auto *many = static_cast<const double *>(zeros);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         test::FakeGnuplot fake;
@@ -176,11 +189,13 @@ TEST(DataPlots, AFileThatCannotBeMadeOrWrittenSendsNothingAndLeavesNothing) {
         test::Capture errors(2);
         const int status = test::run_in_child([&] {
             _GNUPLOT_CTRL_ *handle = gnuplot_init();
-            gnuplot_plot_x(handle, many.data(), 1, "kept");
+            gnuplot_plot_x(handle, many, 1, "kept");
             signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{c.resource == RLIMIT_FSIZE ? 4096UL : 0UL, 4096};
             setrlimit(c.resource, &limit);
-            gnuplot_plot_xy(handle, many.data(), many.data(), 100000, "lost");
+            const double *const pair[] = {many, many};
+            c.count == INT_MAX ? gnuplot_plot_columns(handle, pair, 1, c.count, "lost")
+                               : gnuplot_plot_xy(handle, many, many, c.count, "lost");
             const bool unchanged = handle->temp_file_count == 1 && handle->plot_count == 1;
             gnuplot_close(handle);
             return unchanged ? 0 : 1;
@@ -190,6 +205,7 @@ TEST(DataPlots, AFileThatCannotBeMadeOrWrittenSendsNothingAndLeavesNothing) {
         EXPECT_EQ(fake.received().find("lost"), std::string::npos);
         EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
     }
+    munmap(zeros, most);
 }
 
 TEST(Close, AFailedWaitIsReportedAndStillRemovesTheFiles) {
@@ -268,4 +284,42 @@ TEST(DataPlots, ColumnsTravelAsRawDoublesWithTheirLayoutInTheCommand) {
         }
         EXPECT_EQ(data[static_cast<std::size_t>(count - 1)], expected) << count << " columns";
     }
+}
+
+// A forked worker that closes the handle it inherited (as exit() does for a
+// C++ object) leaves gnuplot and the data files to the process that opened it.
+TEST(Close, InAForkedChildLeavesTheOpenersGnuplotAndFiles) {
+    run_session([](_GNUPLOT_CTRL_ *h) {
+        gnuplot_plot_x(h, values, value_count, nullptr);
+        const std::string file = file_of(h, 0);
+        EXPECT_EQ(test::run_in_child([h] {
+                      gnuplot_close(h);
+                      return 0;
+                  }),
+                  0);
+        EXPECT_TRUE(test::file_exists(file));
+        EXPECT_EQ(gnuplot_sync(h, 5000), 0);
+    });
+}
+
+// The graph on screen keeps its files; a replaced graph's go after an
+// answer, by the library, or, with no answer, to gnuplot in batches.
+TEST(DataPlots, ReplacedGraphsFilesGoAfterAnAnswerOrInBatches) {
+    const auto mark = test::files_made().size();
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        for (int frame = 0; frame < 20; ++frame) {
+            gnuplot_plot_x(h, values, value_count, nullptr);
+            gnuplot_resetplot(h);
+            EXPECT_EQ(gnuplot_sync(h, 5000), 0);
+            EXPECT_EQ(test::left_behind(mark).size(), 1U) << "frame " << frame;
+        }
+        for (int frame = 0; frame < 17; ++frame) {
+            gnuplot_plot_x(h, values, value_count, nullptr);
+            gnuplot_resetplot(h);
+        }
+    });
+    EXPECT_TRUE(std::regex_search(t.sent, std::regex("!rm -f( '/tmp/chartlink-\\w{6}'){16}\n")))
+        << t.sent;
+    EXPECT_EQ(std::count(t.sent.begin(), t.sent.end(), '!'), 1);
+    EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
 }

@@ -127,3 +127,21 @@ TEST(EndToEnd, ColumnsDrawErrorBarsAndReachGnuplotExact) {
     EXPECT_EQ(read_back, " 1 0.33333333333333331  i\n 2 0.30000000000000004  i\n"
                          " 3 1e-300  i\n");
 }
+
+// A window re-reads the data to zoom, as a replot does, after a reset too.
+TEST(EndToEnd, TheGraphOnScreenCanBeDrawnAgainAfterAReset) {
+    const auto mark = test::files_made().size();
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    ASSERT_NE(handle, nullptr);
+    gnuplot_cmd(handle, "set terminal dumb");
+    gnuplot_cmd(handle, "set output '/dev/null'");
+    const double x[] = {0, 1, 2}, y[] = {2, 0, 1};
+    gnuplot_plot_xy(handle, x, y, 3, "first");
+    gnuplot_resetplot(handle);
+    gnuplot_cmd(handle, "replot");
+    EXPECT_EQ(gnuplot_sync(handle, -1), 0) << gnuplot_last_error(handle);
+    gnuplot_plot_xy(handle, y, x, 3, "second"); // replaces the first graph
+    EXPECT_EQ(gnuplot_sync(handle, -1), 0);
+    EXPECT_EQ(test::left_behind(mark).size(), 1U) << "the first graph's file is gone";
+    gnuplot_close(handle);
+}

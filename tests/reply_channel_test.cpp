@@ -4,6 +4,10 @@
 #include <regex>
 #include <string>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "support.h"
@@ -76,6 +80,7 @@ TEST(Sync, ReportsGnuplotsErrorOnceAndNoticesItsEnd) {
     RealGnuplot gnuplot;
     _GNUPLOT_CTRL_ *h = gnuplot.handle;
     ASSERT_NE(h, nullptr);
+    const auto mark = test::files_made().size();
     test::Capture errors(2);
     gnuplot_cmd(h, "set xrange [0:1]");
     EXPECT_EQ(gnuplot_sync(h, -1), 0);
@@ -91,7 +96,10 @@ TEST(Sync, ReportsGnuplotsErrorOnceAndNoticesItsEnd) {
     EXPECT_EQ(gnuplot_sync(h, 200), -1);
     EXPECT_GE(since(start), milliseconds(200));
     EXPECT_LT(since(start), milliseconds(2500)) << "waited for the pause";
+    EXPECT_EQ(gnuplot_sync(h, 0), -1); // still in the pause: sends nothing, waits for nothing
     EXPECT_EQ(gnuplot_sync(h, -1), 0); // not satisfied by the late answer
+    EXPECT_EQ(gnuplot_sync(h, 0), 0);
+    EXPECT_EQ(test::files_made().size(), mark) << "the answers need no file";
 
     gnuplot_cmd(h, "exit");
     EXPECT_EQ(gnuplot_sync(h, -1), -1);
@@ -123,4 +131,107 @@ TEST(Save, WritesCompleteFilesBeforeCloseAndKeepsTheCallersTerminal) {
     gnuplot_cmd(h, "replot");
     EXPECT_EQ(gnuplot_sync(h, -1), 0);
     EXPECT_EQ(test::png_size(dir.path() + "/after.png"), std::make_pair(320U, 240U));
+}
+
+// What a caller's own line does to gnuplot's input or its messages must not
+// lose, fake or shift an answer.
+TEST(Sync, NoCallersLineSwallowsFakesOrMisreportsAnAnswer) {
+    const struct {
+        const char *line;
+        int result;
+        const char *error;
+    } cases[] = {
+        {"pause -1", 0, ""},   // reads the next line
+        {"print 1 \\", 0, ""}, // joins the next line
+        {"n = system(\"false\")", 0, ""},
+        {"exit error \"first\\nsecond\"", 1, "first\nsecond"},
+        {"exit error \"chartlink-sync 6 0 \"", 1, "chartlink-sync 6 0 "},
+        {"set print \"/dev/fd/3\"; print "
+         "\"chartlink_0123456789abcdef:7:R:chartlink_0123456789abcdef;"
+         "7\"; unset print; pause 3",
+         -1, ""},
+    };
+    RealGnuplot gnuplot;
+    _GNUPLOT_CTRL_ *h = gnuplot.handle;
+    ASSERT_NE(h, nullptr);
+    test::Capture errors(2);
+    for (const auto &c : cases) {
+        gnuplot_cmd(h, "%s", c.line);
+        EXPECT_EQ(gnuplot_sync(h, 1500), c.result) << c.line;
+        EXPECT_EQ(gnuplot_last_error(h), std::string(c.error)) << c.line;
+    }
+    EXPECT_EQ(gnuplot_sync(h, -1), 0);
+}
+
+TEST(Save, WritesExactlyTheFileNamedAndNothingElsewhere) {
+    test::TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    test::write_file("x'", "theirs");
+    test::write_file("kept.png", "kept");
+    const char *const names[] = {"|touch ran; cat; #.png", " |b.png", "x''.png", "a\"b.png"};
+    {
+        RealGnuplot gnuplot;
+        _GNUPLOT_CTRL_ *h = gnuplot.handle;
+        ASSERT_NE(h, nullptr);
+        test::Capture out(1), errors(2);
+        EXPECT_EQ(gnuplot_save(h, "kept.png"), 1) << "nothing plotted";
+        gnuplot_cmd(h, "set terminal png size 160,120");
+        gnuplot_cmd(h, "set output 'mine.png'");
+        gnuplot_plot_equation(h, "sin(x)", "sine");
+        gnuplot_cmd(h, "plot sinn(x)"); // an error before the saves
+        EXPECT_EQ(gnuplot_save(h, "/nonexistent/x.png"), 1);
+        EXPECT_STREQ(gnuplot_last_error(h), "No such file or directory");
+        for (const char *name : names)
+            EXPECT_EQ(gnuplot_save(h, name), 0) << name << ": " << gnuplot_last_error(h);
+        EXPECT_EQ(gnuplot_sync(h, -1), 1) << "the earlier error waits for the sync";
+        EXPECT_NE(std::string(gnuplot_last_error(h)).find("sinn"), std::string::npos);
+        EXPECT_EQ(out.text(), "") << "drawn onto standard output";
+    }
+    for (const char *name : names)
+        EXPECT_EQ(test::png_iend_count(dir.path() + "/" + name), 1) << name;
+    EXPECT_EQ(test::png_iend_count(dir.path() + "/mine.png"), 1);
+    EXPECT_EQ(test::read_file("x'"), "theirs");
+    EXPECT_EQ(test::read_file("kept.png"), "kept");
+    EXPECT_FALSE(test::file_exists("ran"));
+}
+
+// Killed while it waits for an answer, the caller must not leave gnuplot
+// waiting for a reader that will never come.
+TEST(Sync, GnuplotEndsWhenItsCallerIsKilledInASync) {
+    test::TempDir dir;
+    const std::string pid_file = dir.path() + "/pid";
+    std::fflush(nullptr);
+    const pid_t caller = fork();
+    if (caller == 0) {
+        _GNUPLOT_CTRL_ *h = gnuplot_init();
+        gnuplot_cmd(h, "!echo $PPID > %s", pid_file.c_str());
+        gnuplot_cmd(h, "pause 1");
+        gnuplot_sync(h, -1);
+        _exit(0);
+    }
+    while (test::read_file(pid_file).empty())
+        usleep(10000);
+    kill(caller, SIGKILL);
+    waitpid(caller, nullptr, 0);
+    const std::string stat =
+        "/proc/" + std::to_string(std::stoi(test::read_file(pid_file))) + "/stat";
+    const auto start = steady_clock::now();
+    auto running = [&] {
+        const std::string state = test::read_file(stat);
+        return !state.empty() && state.find(") Z") == std::string::npos;
+    };
+    while (running() && since(start) < milliseconds(20000))
+        usleep(20000);
+    EXPECT_FALSE(running()) << "gnuplot still waits";
+}
+
+TEST(Close, NeverWaitsForALateAnswer) {
+    test::Capture errors(2);
+    for (int round = 0; round < 6; ++round) {
+        _GNUPLOT_CTRL_ *h = gnuplot_init();
+        ASSERT_NE(h, nullptr);
+        gnuplot_cmd(h, "pause 0.2");
+        EXPECT_EQ(gnuplot_sync(h, 20), -1);
+        gnuplot_close(h); // the test's timeout guards the hang
+    }
 }
