@@ -226,6 +226,65 @@ template <bool raw> void end_to_end(benchmark::State &state) {
     set_points_processed(state);
 }
 
+// Animation: 200 frames of 10,000 points each, drawn into a png one after
+// another, as a gnuplot script over files made beforehand draws them (the
+// limit), and through the library with columns, a reset and a sync a frame.
+constexpr int frame_count = 200;
+constexpr int frame_points = 10000;
+
+void frames_library(benchmark::State &state) {
+    workspace().use_real_gnuplot();
+    for (auto _ : state) {
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        gnuplot_cmd(handle, "set terminal png");
+        gnuplot_setstyle(handle, "lines");
+        for (int frame = 0; frame < frame_count; ++frame) {
+            const double *const pair[] = {points().x.data(), points().y.data() + frame * 1000};
+            gnuplot_cmd(handle, "set output \"%s\"", workspace().image().c_str());
+            gnuplot_plot_columns(handle, pair, 2, frame_points, "frame");
+            gnuplot_resetplot(handle);
+            if (gnuplot_sync(handle, -1) != 0)
+                std::abort();
+        }
+        gnuplot_close(handle);
+    }
+    state.SetItemsProcessed(state.iterations() * frame_count);
+}
+
+// The same frames as binary files made beforehand, and one gnuplot script
+// that plots them all; only gnuplot's run is timed.
+void frames_script(benchmark::State &state) {
+    workspace().use_real_gnuplot();
+    const std::string dir = workspace().image() + ".frames";
+    mkdir(dir.c_str(), 0700);
+    std::vector<double> record(2 * frame_points);
+    for (int frame = 0; frame < frame_count; ++frame) {
+        for (int i = 0; i < frame_points; ++i) {
+            record[2 * i] = points().x[i];
+            record[2 * i + 1] = points().y[frame * 1000 + i];
+        }
+        std::ofstream(dir + "/" + std::to_string(frame), std::ios::binary)
+            .write(reinterpret_cast<const char *>(record.data()),
+                   static_cast<std::streamsize>(record.size() * sizeof(double)));
+    }
+    const std::string script = dir + "/script.gp";
+    std::ofstream(script) << "set terminal png\ndo for [frame=0:" << frame_count - 1
+                          << "] {\n  set output '" << workspace().image() << "'\n  plot sprintf('"
+                          << dir
+                          << "/%d', frame) binary format='%2float64' using 1:2 "
+                             "title 'frame' with lines\n}\n";
+    const std::string command = "gnuplot " + script;
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0)
+            std::abort();
+    }
+    for (int frame = 0; frame < frame_count; ++frame)
+        std::remove((dir + "/" + std::to_string(frame)).c_str());
+    std::remove(script.c_str());
+    rmdir(dir.c_str());
+    state.SetItemsProcessed(state.iterations() * frame_count);
+}
+
 // The report, in colour only on a terminal, then how the writers compare.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -251,6 +310,11 @@ public:
         const double raw_plot = rates_["end_to_end<true>/iterations:3/real_time"];
         std::printf("end to end, columns / xy: %.2fx (target at least 1.8x)\n",
                     raw_plot / text_plot);
+        const double library_frames = rates_["frames_library/iterations:3/real_time"];
+        const double script_frames = rates_["frames_script/iterations:3/real_time"];
+        std::printf("frames per second: library %.1f, gnuplot script %.1f: %.2fx (target at "
+                    "least 0.9x)\n",
+                    library_frames, script_frames, library_frames / script_frames);
     }
 
 private:
@@ -267,6 +331,8 @@ BENCHMARK(raw_write)->Unit(benchmark::kMillisecond);
 BENCHMARK(interleave_write)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(end_to_end, false)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK_TEMPLATE(end_to_end, true)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(frames_script)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(frames_library)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 int main(int argc, char **argv) {
     workspace();
