@@ -4,6 +4,7 @@
 // whole plot into a png file through the real gnuplot, text against raw.
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -285,6 +286,44 @@ void frames_script(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations() * frame_count);
 }
 
+// Round trips: the median of 2,000 gnuplot_get_number() calls in a row, and
+// of as many syncs, on the real gnuplot.
+double median_us(std::vector<double> &times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+template <class Ask> std::vector<double> timed_round_trips(Ask ask) {
+    std::vector<double> times;
+    for (int i = 0; i < 2000; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        ask();
+        times.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    return times;
+}
+
+void round_trips(benchmark::State &state) {
+    workspace().use_real_gnuplot();
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    for (auto _ : state) {
+        double value = 0;
+        auto gets = timed_round_trips([&] {
+            if (gnuplot_get_number(handle, "GPVAL_pi", &value, -1) != 0)
+                std::abort();
+        });
+        auto syncs = timed_round_trips([&] {
+            if (gnuplot_sync(handle, -1) != 0)
+                std::abort();
+        });
+        state.counters["get_median_us"] = median_us(gets);
+        state.counters["sync_median_us"] = median_us(syncs);
+    }
+    gnuplot_close(handle);
+}
+
 // The report, in colour only on a terminal, then how the writers compare.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -292,8 +331,10 @@ public:
 
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs)
-            rates_[run.benchmark_name()] = run.counters.at("items_per_second");
+        for (const Run &run : runs) {
+            for (const auto &[name, counter] : run.counters)
+                rates_[name == "items_per_second" ? run.benchmark_name() : name] = counter;
+        }
     }
 
     void Finalize() override {
@@ -315,6 +356,9 @@ public:
         std::printf("frames per second: library %.1f, gnuplot script %.1f: %.2fx (target at "
                     "least 0.9x)\n",
                     library_frames, script_frames, library_frames / script_frames);
+        std::printf("round trip, median of 2000: get_number %.0f us (target under 200 us), "
+                    "sync %.0f us\n",
+                    rates_["get_median_us"], rates_["sync_median_us"]);
     }
 
 private:
@@ -333,6 +377,7 @@ BENCHMARK_TEMPLATE(end_to_end, false)->Unit(benchmark::kMillisecond)->Iterations
 BENCHMARK_TEMPLATE(end_to_end, true)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(frames_script)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(frames_library)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(round_trips)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 int main(int argc, char **argv) {
     workspace();

@@ -23,7 +23,7 @@
  * gnuplot_plot_once() does all four in a single call.
  *
  * Failure contract, for every operation:
- *   - Only gnuplot_sync() and gnuplot_save() return a status. A failure or
+ *   - Only gnuplot_sync(), gnuplot_save() and the gets return a status. A failure or
  *     warning is one fixed message on standard error, with no prefix; some
  *     end without a newline.
  *   - A null handle, or a null text the operation needs, makes it return at
@@ -180,17 +180,18 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
 
 /* gnuplot answers through a pipe the handle gives it as its descriptor 3,
  * with no file under /tmp. A request sends a blank line (which ends a
- * caller's "pause -1" or a line ending in a backslash without harm), then
- *   set print "/dev/fd/3"; print "<tag>:<n>:E:" . GPVAL_ERRMSG . "<tag>;<n>"; reset errors
- *   print "<tag>:<n>:R:" . GPVAL_ERRMSG . "<tag>;<n>"; reset errors; unset print
- * where <tag> is "chartlink_" and 16 hex digits, random and the handle's
- * own, so that nothing gnuplot prints can pass for an answer, and <n>
- * numbers the request. Afterwards gnuplot's `print` writes to standard
- * error, its default, and its error variables are cleared. Unguarded: a
- * caller's open `{` block or unfinished datablock takes these lines in.
- * gnuplot never waits on the pipe once the caller has gone. An error counts
- * only when gnuplot gives a message: a failed shell command, or an
- * `exit error ""`, does not count. */
+ * caller's "pause -1" or a line ending in a backslash without harm), then,
+ * for a sync,
+ *   set print "/dev/fd/3";print "<tag><n>R".GPVAL_ERRMSG."<tag>";reset errors;unset print
+ * where <tag> is 'c' and 7 random letters or digits, the handle's own, so
+ * that nothing gnuplot prints can pass for an answer, and <n> numbers the
+ * request. A save or a get sends its own lines first and this record (from
+ * print on) on a line of its own. Afterwards gnuplot's `print` writes to
+ * standard error, its default, and its error variables are cleared.
+ * Unguarded: a caller's open `{` block or unfinished datablock takes these
+ * lines in. gnuplot never waits on the pipe once the caller has gone. An
+ * error counts only when gnuplot gives a message: a failed shell command,
+ * or an `exit error ""`, does not count. */
 
 /* Returns once gnuplot has carried out every line sent before the call
  * (data files read, plots drawn): 0 when gnuplot reported no error since the
@@ -220,7 +221,9 @@ const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle);
  * either case. The file is exactly the one named, as open() would take it:
  * a relative name is sent as "./<name>", so gnuplot neither runs a pipe for
  * a leading '|' nor expands '~', and quotes reach gnuplot as quotes. Sends,
- * within a request,
+ * within a request whose first line is
+ *   set print "/dev/fd/3";print "<tag><n>E".GPVAL_ERRMSG."<tag>";reset errors
+ * (the errors from before) the lines
  *   set terminal push / set terminal <t> /
  *   if (exists("GPVAL_LAST_PLOT")) {set output '<file>'; replot} else {replot} /
  *   unset output / set terminal pop
@@ -234,6 +237,31 @@ const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle);
  * format from the file name: not saved\n", or "file name holds a line break:
  * not saved\n". Needs gnuplot 5.2 or later. */
 int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name);
+
+/* Evaluate `expression` (gnuplot's syntax, one line) in gnuplot after every
+ * line sent before, and hand back its value: a number exactly (the double
+ * gnuplot holds; its integers as doubles), or a text exactly as gnuplot
+ * holds it (any bytes, any length; an integer in decimal; other numbers are
+ * no text to gnuplot: 1 and its message). Results
+ * as gnuplot_sync(), about the expression alone: 0 with the value; 1 with
+ * gnuplot's message in gnuplot_last_error() and *value or *text untouched,
+ * also when a number was asked for and the value is a string or complex
+ * ("not a real number: <re> <im>"); -1 when gnuplot has ended or timeout_ms
+ * passed (negative: no limit), and at once, sending nothing, for a null
+ * handle, expression or out pointer. An error from before the call waits
+ * for the next gnuplot_sync() when the expression succeeds (gnuplot keeps
+ * one message: a failing expression's replaces it). The text belongs to the
+ * handle and stays valid until its next sync, get, save or close. A get's
+ * first line is
+ *   set print "/dev/fd/3";print "<tag><n>V".sprintf("%.17g
+ * %.17g",<tag>=(<expression>),imag(<tag>))."<tag>" for a number, and for a text set print
+ * "/dev/fd/3";print "<tag><n>V".(<expression>)."<tag>" A number's closing line ends in ";undefine
+ * <tag>". Examples: "GPVAL_X_MAX" after a plot, "a" after a fit, "STATS_mean" after stats,
+ * "MOUSE_X" after "pause mouse button1". */
+int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *value,
+                       int timeout_ms);
+int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
+                     int timeout_ms);
 
 /* ---- 4. Reset --------------------------------------------------------- */
 

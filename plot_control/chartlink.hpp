@@ -201,10 +201,19 @@ public:
     // for at most `limit`; throws gnuplot's error, or why it cannot wait.
     void sync() { check_answer(gnuplot_sync(live(), -1), "gnuplot did not answer"); }
     void sync(std::chrono::milliseconds limit) {
-        const auto milliseconds =
-            std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, INT_MAX);
-        check_answer(gnuplot_sync(live(), static_cast<int>(milliseconds)),
-                     "gnuplot did not answer in time");
+        check_answer(gnuplot_sync(live(), c_limit(limit)), "gnuplot did not answer in time");
+    }
+
+    // Evaluates an expression in gnuplot after everything sent before, such
+    // as "GPVAL_X_MAX" or "STATS_mean", and gives its value exactly; throws
+    // gnuplot's error, or why it cannot ask.
+    double get_number(std::string_view expression) { return number(expression, -1); }
+    double get_number(std::string_view expression, std::chrono::milliseconds limit) {
+        return number(expression, c_limit(limit));
+    }
+    std::string get_text(std::string_view expression) { return text(expression, -1); }
+    std::string get_text(std::string_view expression, std::chrono::milliseconds limit) {
+        return text(expression, c_limit(limit));
     }
 
     // Writes the graph into file_name, in the format its extension names
@@ -229,6 +238,25 @@ private:
     }
 
     static const char *c_title(const Title &title) { return title ? title->c_str() : nullptr; }
+
+    static int c_limit(std::chrono::milliseconds limit) {
+        return static_cast<int>(
+            std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, INT_MAX));
+    }
+
+    double number(std::string_view expression, int timeout_ms) {
+        double value = 0;
+        check_answer(gnuplot_get_number(live(), c_text(expression).c_str(), &value, timeout_ms),
+                     "gnuplot did not answer in time");
+        return value;
+    }
+
+    std::string text(std::string_view expression, int timeout_ms) {
+        const char *value = nullptr;
+        check_answer(gnuplot_get_text(live(), c_text(expression).c_str(), &value, timeout_ms),
+                     "gnuplot did not answer in time");
+        return value;
+    }
 
     static bool fits(std::size_t length) { return length <= CHARTLINK_MAX_COMMAND_LENGTH; }
 

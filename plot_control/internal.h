@@ -60,7 +60,7 @@ constexpr std::size_t data_block_size = 1024 * 1024;
 // descriptor 3; see reply_channel.cpp.
 struct ReplyChannel {
     int read_fd = -1;
-    char tag[32] = "";              // "chartlink-<16 hex digits>", this handle's own
+    char tag[9] = "";               // 'c' and 7 random letters or digits, this handle's own
     unsigned long last_request = 0; // requests are numbered from 1
     unsigned long answered = 0;     // the last request gnuplot has answered
     std::string unread;             // received but not yet a whole record
@@ -234,9 +234,11 @@ struct Answer {
 
 enum class Outcome { answered, ended, timed_out, refused };
 
-// Sends a request, with a save's lines between its opening and closing
-// lines, and waits for its answer. Errors from before the request are kept
-// for the next sync. Says why on standard error when not answered.
+// Sends a request, with a save's lines (at most 5) between its opening and
+// closing lines, and waits for its answer. With lines between, errors from
+// before them are kept for the next sync and answer.error is theirs alone;
+// otherwise it is gnuplot's latest. Says why on standard error when not
+// answered.
 Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
                     std::size_t between_count, const Deadline &deadline, Answer &answer);
 

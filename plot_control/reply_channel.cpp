@@ -1,6 +1,6 @@
 // Hearing back from gnuplot. gnuplot holds the write end of a pipe as its
 // descriptor 3; a request has it print records there:
-//   <tag>:<number>:<kind>:<payload><tag>;<number>\n
+//   <tag><number><kind><payload><tag>\n
 // where the tag is the handle's own and random, so no text gnuplot prints
 // (an error message, a value) can hold a record's end by chance, and a
 // payload may hold any bytes. An opening line reports the errors from
@@ -39,24 +39,23 @@ struct Record {
 // a record is no answer of ours and is dropped.
 bool next_record(ReplyChannel &reply, Record &record) {
     std::string &unread = reply.unread;
-    const std::string open = std::string(reply.tag) + ":";
-    const std::size_t start = unread.find(open);
+    const std::string_view tag = reply.tag;
+    const std::size_t start = unread.find(tag);
     if (start == std::string::npos) {
-        unread.erase(0, unread.size() - std::min(unread.size(), open.size() - 1));
+        unread.erase(0, unread.size() - std::min(unread.size(), tag.size() - 1));
         return false;
     }
     unread.erase(0, start);
-    const std::size_t kind_end = unread.find(':', open.size());
-    const std::size_t header_end = kind_end == std::string::npos ? kind_end : kind_end + 3;
-    if (header_end > unread.size())
+    const std::size_t kind_at = unread.find_first_not_of("0123456789", tag.size());
+    if (kind_at == std::string::npos)
         return false;
-    record.number = std::strtoul(unread.c_str() + open.size(), nullptr, 10);
-    record.kind = unread[kind_end + 1];
-    const std::string close = std::string(reply.tag) + ";" + std::to_string(record.number) + "\n";
-    const std::size_t end = unread.find(close, header_end);
+    const std::string close = std::string(tag) + "\n";
+    const std::size_t end = unread.find(close, kind_at + 1);
     if (end == std::string::npos)
         return false;
-    record.payload.assign(unread, header_end, end - header_end);
+    record.number = std::strtoul(unread.c_str() + tag.size(), nullptr, 10);
+    record.kind = unread[kind_at];
+    record.payload.assign(unread, kind_at + 1, end - kind_at - 1);
     unread.erase(0, end + close.size());
     return true;
 }
@@ -125,63 +124,79 @@ Outcome wait_for_answer(Handle &handle, unsigned long number, const Deadline &de
     }
 }
 
-// print "<tag>:<n>:<kind>:" . <payload> . "<tag>;<n>"
+// Lines are kept short: gnuplot reads its input a byte at a time.
+
+// print "<tag><n><kind>".<payload>."<tag>"
 std::string record_print(const ReplyChannel &reply, unsigned long number, char kind,
                          const std::string &payload) {
-    const std::string tag = reply.tag, n = std::to_string(number);
-    return "print \"" + tag + ":" + n + ":" + kind + ":\" . " + payload + " . \"" + tag + ";" + n +
-           "\"";
+    const std::string tag = reply.tag;
+    return "print \"" + tag + std::to_string(number) + kind + "\"." + payload + ".\"" + tag + "\"";
 }
 
+// set print "/dev/fd/3"[;<E record>;reset errors][;<V record>]: the errors
+// from before come apart from the request's own only where its own lines
+// follow (a save); a value's record comes only when it could be evaluated.
 bool format_opening(CommandLine &line, const ReplyChannel &reply, unsigned long number,
-                    const Asked &asked) {
-    std::string text = "set print \"/dev/fd/3\"; " +
-                       record_print(reply, number, 'E', "GPVAL_ERRMSG") + "; reset errors";
+                    const Asked &asked, bool lines_follow) {
+    std::string text = "set print \"/dev/fd/3\"";
+    if (lines_follow)
+        text += ";" + record_print(reply, number, 'E', "GPVAL_ERRMSG") + ";reset errors";
     const std::string tag = reply.tag;
     if (asked.kind == Asked::number) // kept, so that its imaginary part can be told too
-        text += "; " + tag + " = (" + asked.expression + "); " +
-                record_print(reply, number, 'V',
-                             "sprintf(\"%.17g %.17g\", " + tag + ", imag(" + tag + "))");
+        text += ";" + record_print(reply, number, 'V',
+                                   "sprintf(\"%.17g %.17g\"," + tag + "=(" + asked.expression +
+                                       "),imag(" + tag + "))");
     else if (asked.kind == Asked::text)
-        text += "; " + record_print(reply, number, 'V', std::string("(") + asked.expression + ")");
+        text += ";" + record_print(reply, number, 'V', std::string("(") + asked.expression + ")");
     return format_own_command(line, "%s", text.c_str());
 }
 
-void format_closing(CommandLine &line, const ReplyChannel &reply, unsigned long number,
-                    const Asked &asked) {
+// <R record>;reset errors;unset print[;undefine <tag>]
+std::string closing_text(const ReplyChannel &reply, unsigned long number, const Asked &asked) {
     std::string text =
-        record_print(reply, number, 'R', "GPVAL_ERRMSG") + "; reset errors; unset print";
+        record_print(reply, number, 'R', "GPVAL_ERRMSG") + ";reset errors;unset print";
     if (asked.kind == Asked::number)
-        text += std::string("; undefine ") + reply.tag;
-    format_own_command(line, "%s", text.c_str());
+        text += std::string(";undefine ") + reply.tag;
+    return text;
 }
 
-// Sends a blank line, the opening line, the lines between and the closing
-// line: in one write when they fit, else one by one.
-bool send_request(Handle &handle, const CommandLine &opening, const CommandLine *const between[],
-                  std::size_t between_count, const CommandLine &closing, const Deadline &deadline) {
-    // A blank line ends a caller's "pause -1" (which reads the next line)
-    // or a line ending in a backslash (which joins it) without harm.
+// Sends a blank line and the request's lines, in one write when they fit,
+// else one by one. A blank line ends a caller's "pause -1" (which reads the
+// next line) or a line ending in a backslash (which joins it) harmlessly.
+bool send_request(Handle &handle, const CommandLine *const lines[], std::size_t count,
+                  const Deadline &deadline) {
     static const CommandLine blank{};
-    const CommandLine *lines[16] = {&blank, &opening};
-    std::size_t count = 2, total = 2 + std::strlen(opening.text) + std::strlen(closing.text) + 1;
-    for (std::size_t i = 0; i < between_count; ++i) {
-        lines[count++] = between[i];
-        total += std::strlen(between[i]->text) + 1;
+    const CommandLine *all[8] = {&blank};
+    std::size_t total = 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        all[i + 1] = lines[i];
+        total += std::strlen(lines[i]->text) + 1;
     }
-    lines[count++] = &closing;
     _GNUPLOT_CTRL_ *record = &handle.record;
     if (total <= PIPE_BUF)
-        return send_lines_by(record, lines, count, deadline);
-    for (std::size_t i = 0; i < count; i += i == 0 ? 2 : 1) {
-        if (!send_lines_by(record, lines + i, i == 0 ? 2 : 1, deadline))
+        return send_lines_by(record, all, count + 1, deadline);
+    for (std::size_t i = 0; i <= count; i += i == 0 ? 2 : 1) {
+        if (!send_lines_by(record, all + i, i == 0 ? 2 : 1, deadline))
             return false;
     }
     return true;
 }
 
-// "chartlink_" and 16 hex digits: random where the system has randomness
-// at hand, else made of what tells this handle apart.
+// The request's lines: the opening line, the lines between and the closing
+// line; or, with nothing between and nothing asked, both on one line.
+bool format_request(const ReplyChannel &reply, unsigned long number, const Asked &asked,
+                    std::size_t between_count, CommandLine &opening, CommandLine &closing) {
+    if (!format_opening(opening, reply, number, asked, between_count > 0))
+        return false;
+    const std::string close = closing_text(reply, number, asked);
+    if (between_count > 0 || asked.kind != Asked::nothing)
+        return format_own_command(closing, "%s", close.c_str());
+    const std::string one_line = std::string(opening.text) + ";" + close;
+    return format_own_command(opening, "%s", one_line.c_str());
+}
+
+// 'c' and 7 letters or digits, from random bits where the system has them
+// at hand, else from what tells this handle apart.
 void name_tag(ReplyChannel &reply) {
     unsigned long long bits = 0;
     if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
@@ -191,7 +206,12 @@ void name_tag(ReplyChannel &reply) {
                static_cast<unsigned long long>(getpid()) << 32 ^
                reinterpret_cast<std::uintptr_t>(&reply);
     }
-    std::snprintf(reply.tag, sizeof reply.tag, "chartlink_%016llx", bits);
+    constexpr char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    char *out = reply.tag;
+    *out++ = 'c';
+    for (int i = 0; i < 7; ++i, bits /= 36)
+        *out++ = digits[bits % 36];
+    *out = '\0';
 }
 
 void report_failure(Outcome outcome) {
@@ -232,6 +252,8 @@ int sync_with_gnuplot(Handle &handle, int timeout_ms) {
     const Outcome outcome = ask_gnuplot(handle, {}, nullptr, 0, Deadline(timeout_ms), answer);
     if (outcome != Outcome::answered)
         return -1;
+    if (!answer.error.empty()) // gnuplot's latest: the sync reports one error
+        reply.earlier_error = std::move(answer.error);
     return report_earlier_error(reply);
 }
 
@@ -246,11 +268,16 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
     ReplyChannel &reply = handle.reply;
     const unsigned long number = reply.last_request + 1;
     CommandLine opening, closing;
-    if (!format_opening(opening, reply, number, asked))
+    if (between_count > 5 || !format_request(reply, number, asked, between_count, opening, closing))
         return Outcome::refused;
-    format_closing(closing, reply, number, asked);
+    const CommandLine *lines[7] = {&opening};
+    std::size_t count = 1;
+    for (std::size_t i = 0; i < between_count; ++i)
+        lines[count++] = between[i];
+    if (between_count > 0 || asked.kind != Asked::nothing)
+        lines[count++] = &closing;
     Outcome outcome = Outcome::answered;
-    if (!send_request(handle, opening, between, between_count, closing, deadline))
+    if (!send_request(handle, lines, count, deadline))
         outcome = gnuplot_has_ended(handle) ? Outcome::ended : Outcome::timed_out;
     else {
         reply.last_request = number;

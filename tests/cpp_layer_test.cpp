@@ -29,7 +29,7 @@ TEST(CppLayer, ChainsCallsIntoTheLinesTheCApiSends) {
                                             "plot sin\\(x\\) title \"no title\" with lines\n"
                                             "replot 2 \\* x \\+ 0.5 title \"line\" with lines\n"
                                             "plot x title \"again\" with lines\n"
-                                            "\nset print .*\nprint .*\n")));
+                                            "\nset print .*\n")));
 }
 
 namespace {
@@ -111,6 +111,9 @@ TEST(CppLayer, AMovedFromObjectClosesNothing) {
 TEST(CppLayer, SaveThrowsGnuplotsMessageWhenNothingWasPlotted) {
     test::TempDir dir;
     chartlink::Gnuplot plot;
+    EXPECT_EQ(plot.get_number("1.0/3"), 1.0 / 3);
+    EXPECT_EQ(plot.get_text("'a' . 'b'", std::chrono::milliseconds(5000)), "ab");
+    EXPECT_THROW(plot.get_number("sinn(1)"), chartlink::Error);
     try {
         plot.save(dir.path() + "/nothing.png");
         FAIL() << "saved";

@@ -1,4 +1,5 @@
 // Through the real gnuplot.
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -99,6 +100,16 @@ TEST(EndToEnd, ExamplesThatSaveWriteExactlyOneImage) {
         EXPECT_EQ(test::png_size(image), std::make_pair(640U, 480U)) << example;
         EXPECT_EQ(test::png_iend_count(image), 1) << example;
     }
+}
+
+TEST(EndToEnd, FitExampleReadsTheParametersBack) {
+    test::TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    test::Capture out(1);
+    EXPECT_EQ(run_program(FIT_EXAMPLE_PATH, "ignored"), 0);
+    EXPECT_TRUE(
+        std::regex_match(out.text(), std::regex("slope a = 2\\.99\\d\\d \\+/- 0\\.\\d+\\n"
+                                                "intercept b = -0\\.9\\d+ \\+/- 0\\.\\d+\\n")));
 }
 
 TEST(EndToEnd, ColumnsDrawErrorBarsAndReachGnuplotExact) {

@@ -8,11 +8,11 @@
 # FAKE_GNUPLOT_MODE=copy: also copy each data file named in a command to
 #   $FAKE_GNUPLOT_LOG.1, .2, ..., before the library removes it.
 mode=${FAKE_GNUPLOT_MODE:-record}
-closing=':R:" . GPVAL_ERRMSG . "'
-answer() { # answer <closing line>: print "<open>:R:" . GPVAL_ERRMSG . "<close>"; ...
+closing='R".GPVAL_ERRMSG."'
+answer() { # answer <line>: ...print "<tag><n>R".GPVAL_ERRMSG."<tag>";...
     open=${1%%"$closing"*}
     close=${1#*"$closing"}
-    printf '%s:R:%s\n' "${open#print \"}" "${close%%\"*}" >&3
+    printf '%sR%s\n' "${open##*print \"}" "${close%%\"*}" >&3
 }
 case $mode in
 exit)

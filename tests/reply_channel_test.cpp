@@ -1,5 +1,6 @@
 // Syncs and saves: refusals against the fake, the rest through the real gnuplot.
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -40,10 +41,18 @@ TEST(Save, RefusesWhatItCannotNameOrWriteAndSendsNothing) {
         {"two\nlines.svg", "file name holds a line break: not saved\n"},
     };
     EXPECT_EQ(gnuplot_save(nullptr, "graph.png"), -1);
+    double value = 0;
+    const char *text = nullptr;
+    EXPECT_EQ(gnuplot_get_number(nullptr, "1", &value, -1), -1);
+    EXPECT_EQ(gnuplot_get_text(nullptr, "1", &text, -1), -1);
     EXPECT_EQ(gnuplot_sync(nullptr, -1), -1);
     EXPECT_STREQ(gnuplot_last_error(nullptr), "");
     for (const auto &c : cases) {
         const auto t = test::run_session([&](_GNUPLOT_CTRL_ *h) {
+            EXPECT_EQ(gnuplot_get_number(h, c.file_name == nullptr ? nullptr : "1",
+                                         c.file_name == nullptr ? &value : nullptr, -1),
+                      -1);
+            EXPECT_EQ(gnuplot_get_text(h, nullptr, &text, -1), -1);
             EXPECT_EQ(gnuplot_save(h, c.file_name), -1);
             EXPECT_STREQ(gnuplot_last_error(h), "");
         });
@@ -57,22 +66,22 @@ TEST(Save, SendsItsLinesThenASync) {
         EXPECT_EQ(gnuplot_save(h, "it's `here`.PDF"), 0);
         EXPECT_EQ(gnuplot_sync(h, 1000), 0);
     });
-    const std::string record = "print \"(chartlink_[0-9a-f]{16}):#:K:\" \\. GPVAL_ERRMSG \\. "
-                               "\"\\1;#\"; reset errors";
+    const std::string record = "print \"(c[0-9a-z]{7})#K\"\\.GPVAL_ERRMSG\\.\"\\1\";reset errors";
     const auto numbered = [&](const char *number, const char *kind) {
         return std::regex_replace(std::regex_replace(record, std::regex("#"), number),
                                   std::regex("K"), kind);
     };
     const auto request = [&](const char *number, const std::string &between) {
-        return "\nset print \"/dev/fd/3\"; " + numbered(number, "E") + "\n" + between +
-               numbered(number, "R") + "; unset print\n";
+        return "\nset print \"/dev/fd/3\";" + numbered(number, "E") + "\n" + between +
+               numbered(number, "R") + ";unset print\n";
     };
+    const std::string sync = "\nset print \"/dev/fd/3\";" + numbered("2", "R") + ";unset print\n";
     EXPECT_TRUE(std::regex_match(
         t.sent, std::regex(request("1", "set terminal push\nset terminal pdfcairo\n"
                                         "if \\(exists\\(\"GPVAL_LAST_PLOT\"\\)\\) \\{set output "
                                         "'./it' \\. \"'\" \\. 's `here`.PDF'; replot\\} "
                                         "else \\{replot\\}\nunset output\nset terminal pop\n") +
-                           request("2", ""))))
+                           sync)))
         << t.sent;
 }
 
@@ -234,4 +243,62 @@ TEST(Close, NeverWaitsForALateAnswer) {
         EXPECT_EQ(gnuplot_sync(h, 20), -1);
         gnuplot_close(h); // the test's timeout guards the hang
     }
+}
+
+TEST(Get, ReadsNumbersAndTextsBackExactly) {
+    RealGnuplot gnuplot;
+    _GNUPLOT_CTRL_ *h = gnuplot.handle;
+    ASSERT_NE(h, nullptr);
+    test::Capture errors(2);
+    gnuplot_cmd(h, "set terminal dumb");
+    gnuplot_cmd(h, "set output '/dev/null'");
+    gnuplot_cmd(h, "long = ''; do for [i=1:1000] { long = long . '0123456789' }");
+    const double x[] = {0, 1, 2, 3}, y[] = {0.5, 2.5, 4.5, 6.5}; // y = 2x + 0.5
+    const double *const columns[] = {x, y};
+    gnuplot_cmd(h, "set xrange [-2:3]");
+    gnuplot_plot_columns(h, columns, 2, 4, nullptr);
+    const std::string file = h->temp_files[0];
+    gnuplot_cmd(h, "fit a*x + b '%s' binary format='%%2float64' using 1:2 via a, b", file.c_str());
+    gnuplot_cmd(h, "stats '%s' binary format='%%2float64' using 2 nooutput", file.c_str());
+    const struct {
+        const char *expression;
+        double value;
+    } numbers[] = {{"pi", M_PI},       {"1.0/3", 1.0 / 3},  {"2**62", 0x1p62}, {"1e-310", 1e-310},
+                   {"GPVAL_X_MAX", 3}, {"STATS_mean", 3.5}, {"a", 2},          {"b", 0.5}};
+    for (const auto &n : numbers) {
+        double value = -1;
+        EXPECT_EQ(gnuplot_get_number(h, n.expression, &value, -1), 0) << gnuplot_last_error(h);
+        EXPECT_NEAR(value, n.value, n.expression[1] == '\0' ? 1e-9 : 0) << n.expression; // a, b fit
+    }
+    const struct {
+        const char *expression;
+        std::string text;
+    } texts[] = {{"\"two\\nlines\"", "two\nlines"},
+                 {"'say \"hi\", 50%'", "say \"hi\", 50%"},
+                 {"long",
+                  [] {
+                      std::string ten_thousand;
+                      for (int i = 0; i < 1000; ++i)
+                          ten_thousand += "0123456789";
+                      return ten_thousand;
+                  }()},
+                 {"6*7", "42"}};
+    for (const auto &t : texts) {
+        const char *text = nullptr;
+        ASSERT_EQ(gnuplot_get_text(h, t.expression, &text, -1), 0) << gnuplot_last_error(h);
+        EXPECT_EQ(text, t.text) << t.expression;
+    }
+    double untouched = 42;
+    EXPECT_EQ(gnuplot_get_number(h, "sinn(1)", &untouched, -1), 1);
+    EXPECT_NE(std::string(gnuplot_last_error(h)).find("sinn"), std::string::npos);
+    EXPECT_EQ(gnuplot_get_number(h, "'abc'", &untouched, -1), 1);
+    EXPECT_EQ(gnuplot_get_number(h, "{1,2}", &untouched, -1), 1);
+    EXPECT_STREQ(gnuplot_last_error(h), "not a real number: 1 2");
+    EXPECT_EQ(untouched, 42);
+    gnuplot_cmd(h, "pause 2");
+    EXPECT_EQ(gnuplot_get_number(h, "1", &untouched, 100), -1);
+    EXPECT_EQ(gnuplot_get_number(h, "7", &untouched, -1), 0);
+    EXPECT_EQ(untouched, 7);
+    gnuplot_cmd(h, "exit");
+    EXPECT_EQ(gnuplot_get_number(h, "1", &untouched, -1), -1);
 }

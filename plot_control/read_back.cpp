@@ -1,0 +1,86 @@
+// Values read back from gnuplot: numbers exact, texts whole.
+#include <charconv>
+#include <new>
+#include <string>
+
+#include "internal.h"
+
+namespace chartlink {
+namespace {
+
+// Evaluates the expression in gnuplot after every line sent before;
+// 0 with answer.value, 1 with the message in last_error, or -1.
+int ask_value(Handle &handle, Asked::Kind kind, const char *expression, int timeout_ms,
+              Answer &answer) {
+    ReplyChannel &reply = handle.reply;
+    reply.last_error.clear();
+    if (ask_gnuplot(handle, {kind, expression}, nullptr, 0, Deadline(timeout_ms), answer) !=
+        Outcome::answered)
+        return -1;
+    if (answer.has_value && !answer.error.empty()) // from before: for the next sync
+        reply.earlier_error = std::move(answer.error);
+    if (answer.has_value)
+        answer.error.clear();
+    else if (answer.error.empty())
+        answer.error = "gnuplot gave no value"; // the expression ended the line early
+    reply.last_error = std::move(answer.error);
+    return reply.last_error.empty() ? 0 : 1;
+}
+
+// "<real part> <imaginary part>", each as %.17g wrote it: exact.
+bool read_real(const std::string &text, double &value) {
+    const char *const last = text.data() + text.size();
+    double real = 0, imaginary = 0;
+    const auto [real_end, real_error] = std::from_chars(text.data(), last, real);
+    if (real_error != std::errc() || real_end == last || *real_end != ' ')
+        return false;
+    const auto [end, error] = std::from_chars(real_end + 1, last, imaginary);
+    if (error != std::errc() || end != last || imaginary != 0)
+        return false;
+    value = real;
+    return true;
+}
+
+int get_number(Handle &handle, const char *expression, double &value, int timeout_ms) {
+    Answer answer;
+    const int result = ask_value(handle, Asked::number, expression, timeout_ms, answer);
+    if (result != 0 || read_real(answer.value, value))
+        return result;
+    handle.reply.last_error = "not a real number: " + answer.value;
+    return 1;
+}
+
+int get_text(Handle &handle, const char *expression, const char *&text, int timeout_ms) {
+    Answer answer;
+    const int result = ask_value(handle, Asked::text, expression, timeout_ms, answer);
+    if (result == 0) {
+        handle.reply.text = std::move(answer.value);
+        text = handle.reply.text.c_str();
+    }
+    return result;
+}
+
+} // namespace
+} // namespace chartlink
+
+int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *value,
+                       int timeout_ms) {
+    if (handle == nullptr || expression == nullptr || value == nullptr)
+        return -1;
+    try {
+        return chartlink::get_number(chartlink::handle_of(handle), expression, *value, timeout_ms);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+}
+
+int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
+                     int timeout_ms) {
+    if (handle == nullptr || expression == nullptr || text == nullptr)
+        return -1;
+    try {
+        return chartlink::get_text(chartlink::handle_of(handle), expression, *text, timeout_ms);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+}
