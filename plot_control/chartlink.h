@@ -176,6 +176,43 @@ void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, i
 void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                           int count, const char *title);
 
+/* 3-D and grids. gnuplot draws 2-D and 3-D plots on separate graphs: reset
+ * between them (a "replot" of the other kind fails in gnuplot, and its
+ * error reaches you through gnuplot_sync()). Data files, their table,
+ * limits, removal and messages are those of gnuplot_plot_columns(); the
+ * values travel as native doubles, exact. Each returns silently for a null
+ * handle, array, column or values, or a count, rows or columns below 1. */
+
+/* Plots count rows in 3-D with the handle's style: columns[0..2] are x, y
+ * and z, further ones (at most 8 in all) for styles that read more:
+ *   <verb> "<file>" binary format="%<n>float64" using 1:2:...:n [title "<title>"] with <style>
+ * where <verb> is "splot" for the first plot on the handle, else "replot".
+ * Fewer than 3 or more than 8 columns: "splot takes 3 to 8 columns: plot not
+ * sent\n". */
+void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
+                           int count, const char *title);
+
+/* A heatmap: values is row-major, values[r * columns + c] standing at
+ * (x[c], y[r]); a null x means x[c] = c, a null y y[r] = r. Each cell is
+ * drawn in its value's colour in gnuplot's palette, whatever the style.
+ * With both null, the values go as they lie:
+ *   <verb> "<file>" binary array=(<columns>,<rows>) format="%float64" [title "<title>"] with image
+ * with evenly spaced coordinates, as x, y, value records:
+ *   <verb> "<file>" binary record=(<columns>,<rows>) format="%3float64" using 1:2:3 [title ...]
+ * with image and otherwise, each cell reaching halfway to its neighbours, as records of x, y, value
+ * and the cell's x and y extents: <verb> "<file>" binary format="%7float64" using 1:2:4:5:6:7:3
+ * [title ...] with boxxyerror fillcolor palette fillstyle solid noborder <verb> is "plot" or
+ * "replot". A grid of one row or one column cannot be drawn so: "a grid needs at least 2 rows and 2
+ * columns: plot not sent\n". */
+void gnuplot_plot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
+                       const double *values, int rows, int columns, const char *title);
+
+/* The same grid as a surface coloured by value:
+ *   <verb> "<file>" binary record=(<columns>,<rows>) format="%3float64" using 1:2:3 [title ...]
+ * with pm3d <verb> "splot" or "replot"; a single row or column is refused as above. */
+void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
+                        const double *values, int rows, int columns, const char *title);
+
 /* ---- 3. Hear back ----------------------------------------------------- */
 
 /* gnuplot answers through a pipe the handle gives it as its descriptor 3,

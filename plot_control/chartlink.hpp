@@ -104,6 +104,43 @@ private:
     std::vector<double> copy_;
 };
 
+// A grid of values, row by row, for heatmaps and surfaces: a flat
+// row-major range with its number of columns, or nested rows of equal
+// length (std::vector<std::vector<double>>, say).
+class Grid {
+public:
+    Grid(const Values &flat, std::size_t columns)
+        : data_(flat.data()), rows_(columns == 0 ? 0 : flat.size() / columns), columns_(columns) {
+        if (columns == 0 ? flat.size() != 0 : flat.size() % columns != 0)
+            throw Error("chartlink: the values do not fill whole rows");
+    }
+
+    template <class Rows,
+              std::enable_if_t<detail::is_number_range<detail::ElementOf<Rows>>, int> = 0>
+    Grid(const Rows &rows) { // NOLINT: implicit
+        for (const auto &row : rows) {
+            const Values values(row);
+            if (rows_++ > 0 && values.size() != columns_)
+                throw Error("chartlink: rows differ in length");
+            columns_ = values.size();
+            copy_.insert(copy_.end(), values.data(), values.data() + values.size());
+        }
+        data_ = copy_.data();
+    }
+
+    Grid(const Grid &other) = delete;
+    Grid &operator=(const Grid &other) = delete;
+
+    const double *data() const { return data_; }
+    std::size_t rows() const { return rows_; }
+    std::size_t columns() const { return columns_; }
+
+private:
+    const double *data_ = nullptr;
+    std::size_t rows_ = 0, columns_ = 0;
+    std::vector<double> copy_;
+};
+
 class Gnuplot {
 public:
     // Starts gnuplot; throws Error when it cannot be found or started.
@@ -167,19 +204,47 @@ public:
     // error for style "errorbars": plot_columns({x, y, error}, "title").
     Gnuplot &plot_columns(std::initializer_list<Values> columns,
                           const Title &title = std::nullopt) {
-        std::vector<const double *> pointers;
-        for (const Values &column : columns) {
-            if (column.size() != columns.begin()->size())
-                throw Error("chartlink: columns differ in length");
-            pointers.push_back(column.data());
-        }
-        const std::size_t count = columns.size() == 0 ? 0 : columns.begin()->size();
-        return plot_counted(
-            [&] {
-                gnuplot_plot_columns(live(), pointers.data(), static_cast<int>(pointers.size()),
-                                     count_of(count), c_title(title));
-            },
-            count);
+        return columns_plot(gnuplot_plot_columns, columns, title);
+    }
+
+    // Plots x, y and z columns (and more, for styles that read them) in 3-D.
+    Gnuplot &splot_columns(std::initializer_list<Values> columns,
+                           const Title &title = std::nullopt) {
+        return columns_plot(gnuplot_splot_columns, columns, title);
+    }
+
+    // A heatmap of a grid: row-major values with their number of columns,
+    // or nested rows; x and y, when given, as long as a row and a column.
+    Gnuplot &grid(const Values &values, std::size_t columns, const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_plot_grid, nullptr, nullptr, Grid(values, columns), title);
+    }
+    Gnuplot &grid(const Values &x, const Values &y, const Values &values,
+                  const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_plot_grid, &x, &y, Grid(values, x.size()), title);
+    }
+    Gnuplot &grid(const Grid &rows, const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_plot_grid, nullptr, nullptr, rows, title);
+    }
+    Gnuplot &grid(const Values &x, const Values &y, const Grid &rows,
+                  const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_plot_grid, &x, &y, rows, title);
+    }
+
+    // The same grids as surfaces coloured by value.
+    Gnuplot &splot_grid(const Values &values, std::size_t columns,
+                        const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_splot_grid, nullptr, nullptr, Grid(values, columns), title);
+    }
+    Gnuplot &splot_grid(const Values &x, const Values &y, const Values &values,
+                        const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_splot_grid, &x, &y, Grid(values, x.size()), title);
+    }
+    Gnuplot &splot_grid(const Grid &rows, const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_splot_grid, nullptr, nullptr, rows, title);
+    }
+    Gnuplot &splot_grid(const Values &x, const Values &y, const Grid &rows,
+                        const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_splot_grid, &x, &y, rows, title);
     }
 
     Gnuplot &plot_equation(std::string_view expression, const Title &title = std::nullopt) {
@@ -297,6 +362,40 @@ private:
             return *this;
         plot();
         return sent_if(handle_->plot_count != before || before == INT_MAX);
+    }
+
+    using ColumnsPlot = void (*)(_GNUPLOT_CTRL_ *, const double *const[], int, int, const char *);
+    using GridPlot = void (*)(_GNUPLOT_CTRL_ *, const double *, const double *, const double *, int,
+                              int, const char *);
+
+    Gnuplot &columns_plot(ColumnsPlot plot, std::initializer_list<Values> columns,
+                          const Title &title) {
+        std::vector<const double *> pointers;
+        for (const Values &column : columns) {
+            if (column.size() != columns.begin()->size())
+                throw Error("chartlink: columns differ in length");
+            pointers.push_back(column.data());
+        }
+        const std::size_t count = columns.size() == 0 ? 0 : columns.begin()->size();
+        return plot_counted(
+            [&] {
+                plot(live(), pointers.data(), static_cast<int>(pointers.size()), count_of(count),
+                     c_title(title));
+            },
+            count);
+    }
+
+    Gnuplot &grid_plot(GridPlot plot, const Values *x, const Values *y, const Grid &grid,
+                       const Title &title) {
+        if ((x != nullptr && x->size() != grid.columns()) ||
+            (y != nullptr && y->size() != grid.rows()))
+            throw Error("chartlink: x and y differ from the grid in length");
+        return plot_counted(
+            [&] {
+                plot(live(), x != nullptr ? x->data() : nullptr, y != nullptr ? y->data() : nullptr,
+                     grid.data(), count_of(grid.rows()), count_of(grid.columns()), c_title(title));
+            },
+            grid.rows() * grid.columns());
     }
 
     void check_answer(int answer, const std::string &failure) {

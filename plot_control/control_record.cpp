@@ -25,8 +25,8 @@ bool is_known_style(const char *style) {
 
 } // namespace
 
-const char *plot_verb(const _GNUPLOT_CTRL_ *handle) {
-    return handle->plot_count <= 0 ? "plot" : "replot";
+const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
+    return handle->plot_count <= 0 ? first : "replot";
 }
 
 void count_plot(_GNUPLOT_CTRL_ *handle) {

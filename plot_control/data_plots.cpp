@@ -1,6 +1,7 @@
 // Plots of caller arrays, which travel to gnuplot through data files: text
 // for gnuplot_plot_x and gnuplot_plot_xy, raw doubles for columns.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -39,6 +40,12 @@ public:
     // False from the first write that failed.
     bool ok() const { return ok_; }
 
+    // Bytes already laid out go straight from the caller's memory.
+    void write_through(const void *data, std::size_t size) {
+        flush();
+        ok_ = ok_ && chartlink::write_all(fd_, static_cast<const char *>(data), size);
+    }
+
     // True when every byte reached the file.
     bool finish() {
         flush();
@@ -72,31 +79,40 @@ bool write_text(BlockWriter &writer, const Columns &data) {
     return writer.finish();
 }
 
-// One record per row: the row's values as native doubles, a block's worth
-// of rows at a time.
-bool write_binary(BlockWriter &writer, const Columns &data) {
-    // Copies the block cannot alias, so the loop keeps them in registers.
-    const int column_count = data.column_count;
-    const double *columns[max_columns];
-    std::copy(data.columns, data.columns + column_count, columns);
-    const std::size_t rows = static_cast<std::size_t>(data.count);
-    const std::size_t rows_per_block =
-        chartlink::data_block_size / (sizeof(double) * static_cast<std::size_t>(column_count));
-    for (std::size_t first = 0; first < rows && writer.ok(); first += rows_per_block) {
-        const std::size_t last = first + std::min(rows_per_block, rows - first);
+// Records of doubles_per_record native doubles, a block's worth at a time;
+// fill(i, out) writes record i at out and returns its end.
+template <class Fill>
+bool write_records(BlockWriter &writer, std::size_t records, std::size_t doubles_per_record,
+                   Fill fill) {
+    const std::size_t per_block =
+        chartlink::data_block_size / (sizeof(double) * doubles_per_record);
+    for (std::size_t first = 0; first < records && writer.ok(); first += per_block) {
+        const std::size_t last = first + std::min(per_block, records - first);
         auto *out = reinterpret_cast<double *>(writer.reserve(chartlink::data_block_size));
-        for (std::size_t i = first; i < last; ++i) {
-            for (int c = 0; c < column_count; ++c)
-                *out++ = columns[c][i];
-        }
+        for (std::size_t i = first; i < last; ++i)
+            out = fill(i, out);
         writer.written_up_to(reinterpret_cast<char *>(out));
     }
     return writer.finish();
 }
 
+// One record per row: the row's values as native doubles.
+bool write_binary(BlockWriter &writer, const Columns &data) {
+    // Copies the block cannot alias, so the loop keeps them in registers.
+    const int column_count = data.column_count;
+    const double *columns[max_columns];
+    std::copy(data.columns, data.columns + column_count, columns);
+    return write_records(writer, static_cast<std::size_t>(data.count),
+                         static_cast<std::size_t>(column_count), [&](std::size_t i, double *out) {
+                             for (int c = 0; c < column_count; ++c)
+                                 *out++ = columns[c][i];
+                             return out;
+                         });
+}
+
 // How gnuplot reads a binary file: the record layout and the columns used,
 // a single column against its record number.
-void describe_binary(char (&layout)[64], int column_count) {
+void describe_binary(char (&layout)[96], int column_count) {
     if (column_count == 1) {
         std::strcpy(layout, " binary format=\"%float64\" using 0:1");
         return;
@@ -107,40 +123,55 @@ void describe_binary(char (&layout)[64], int column_count) {
         end += std::sprintf(end, ":%d", c);
 }
 
-// <verb> "<file>"<layout> [title "<title>"] with <style>
-bool format_plot_command(CommandLine &line, const _GNUPLOT_CTRL_ *handle, const char *file_name,
-                         const char *layout, const char *title) {
-    const char *verb = chartlink::plot_verb(handle);
+// What a plot line says besides its file and title:
+//   <verb> "<file>"<layout> [title "<title>"] with <how>
+struct PlotShape {
+    const char *verb;
+    char layout[96] = "";
+    const char *how;
+};
+
+bool format_plot_command(CommandLine &line, const PlotShape &shape, const char *file_name,
+                         const char *title) {
     if (title == nullptr)
-        return chartlink::format_own_command(line, "%s \"%s\"%s with %s", verb, file_name, layout,
-                                             handle->style);
-    return chartlink::format_own_command(line, "%s \"%s\"%s title \"%s\" with %s", verb, file_name,
-                                         layout, title, handle->style);
+        return chartlink::format_own_command(line, "%s \"%s\"%s with %s", shape.verb, file_name,
+                                             shape.layout, shape.how);
+    return chartlink::format_own_command(line, "%s \"%s\"%s title \"%s\" with %s", shape.verb,
+                                         file_name, shape.layout, title, shape.how);
 }
 
-// Writes the data file, then sends the plot naming it. Every refusal leaves
-// the handle as it was and no file behind.
-void plot_data(_GNUPLOT_CTRL_ *handle, const Columns &data, bool binary, const char *title) {
+// Writes the data file with write(writer), then sends the plot naming it.
+// Every refusal leaves the handle as it was and no file behind.
+template <class Write>
+void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title, Write write) {
     if (!chartlink::data_slot_free(handle))
         return;
-    char layout[64] = "";
-    if (binary)
-        describe_binary(layout, data.column_count);
     CommandLine line;
     // mkostemp keeps the name's length, so the template tells whether the
     // command will be accepted before any file exists.
-    if (!format_plot_command(line, handle, chartlink::data_file_template, layout, title))
+    if (!format_plot_command(line, shape, chartlink::data_file_template, title))
         return;
     chartlink::NewDataFile file;
     if (!chartlink::create_data_file(file))
         return;
     BlockWriter writer(handle, file.fd);
-    const bool written = binary ? write_binary(writer, data) : write_text(writer, data);
-    if (!chartlink::keep_data_file(handle, file, written))
+    if (!chartlink::keep_data_file(handle, file, write(writer)))
         return;
-    format_plot_command(line, handle, file.name, layout, title);
+    format_plot_command(line, shape, file.name, title);
     if (chartlink::send_line(handle, line))
         chartlink::count_plot(handle);
+}
+
+void plot_text(_GNUPLOT_CTRL_ *handle, const Columns &data, const char *title) {
+    plot_data(handle, {chartlink::plot_verb(handle), "", handle->style}, title,
+              [&](BlockWriter &writer) { return write_text(writer, data); });
+}
+
+void plot_binary(_GNUPLOT_CTRL_ *handle, const char *verb, const Columns &data, const char *title) {
+    PlotShape shape{verb, "", handle->style};
+    describe_binary(shape.layout, data.column_count);
+    plot_data(handle, shape, title,
+              [&](BlockWriter &writer) { return write_binary(writer, data); });
 }
 
 bool columns_given(const double *const columns[], int column_count) {
@@ -151,18 +182,126 @@ bool columns_given(const double *const columns[], int column_count) {
     return true;
 }
 
+// A grid of values, row-major: values[r * columns + c] stands at (x[c],
+// y[r]); a null x or y stands for indices.
+struct Grid {
+    const double *x, *y, *values;
+    std::size_t rows, columns;
+
+    double x_at(std::size_t c) const { return x != nullptr ? x[c] : static_cast<double>(c); }
+    double y_at(std::size_t r) const { return y != nullptr ? y[r] : static_cast<double>(r); }
+    std::size_t cells() const { return rows * columns; }
+};
+
+// gnuplot's image assumes evenly spaced coordinates; to a pixel, these are.
+bool evenly_spaced(const double *coordinates, std::size_t count) {
+    if (coordinates == nullptr)
+        return true;
+    const double step = (coordinates[count - 1] - coordinates[0]) / static_cast<double>(count - 1);
+    for (std::size_t k = 0; k < count; ++k) {
+        const double off = coordinates[k] - (coordinates[0] + static_cast<double>(k) * step);
+        if (!(std::fabs(off) <= 1e-9 * std::fabs(step)))
+            return false;
+    }
+    return step != 0;
+}
+
+// Where cell k's extent along an axis begins: halfway to its neighbour,
+// the outer cells as wide again beyond their points.
+template <class At> double cell_start(At at, std::size_t k, std::size_t count) {
+    if (k == 0)
+        return at(0) - (at(1) - at(0)) / 2;
+    if (k == count)
+        return at(count - 1) + (at(count - 1) - at(count - 2)) / 2;
+    return (at(k - 1) + at(k)) / 2;
+}
+
+// Records x, y, value per cell.
+bool write_points(BlockWriter &writer, const Grid &grid) {
+    return write_records(writer, grid.cells(), 3, [&](std::size_t i, double *out) {
+        *out++ = grid.x_at(i % grid.columns);
+        *out++ = grid.y_at(i / grid.columns);
+        *out++ = grid.values[i];
+        return out;
+    });
+}
+
+// Records x, y, value and the cell's extent, for grids gnuplot's image
+// cannot draw: x_low, x_high, y_low, y_high.
+bool write_cells(BlockWriter &writer, const Grid &grid) {
+    const auto x_at = [&](std::size_t c) { return grid.x_at(c); };
+    const auto y_at = [&](std::size_t r) { return grid.y_at(r); };
+    return write_records(writer, grid.cells(), 7, [&](std::size_t i, double *out) {
+        const std::size_t r = i / grid.columns, c = i % grid.columns;
+        *out++ = grid.x_at(c);
+        *out++ = grid.y_at(r);
+        *out++ = grid.values[i];
+        *out++ = cell_start(x_at, c, grid.columns);
+        *out++ = cell_start(x_at, c + 1, grid.columns);
+        *out++ = cell_start(y_at, r, grid.rows);
+        *out++ = cell_start(y_at, r + 1, grid.rows);
+        return out;
+    });
+}
+
+// Three points layout: x, y and value of each cell, scan lines a row long.
+void describe_points(char (&layout)[96], const Grid &grid) {
+    std::snprintf(layout, sizeof layout,
+                  " binary record=(%zu,%zu) format=\"%%3float64\" using 1:2:3", grid.columns,
+                  grid.rows);
+}
+
+void plot_heatmap(_GNUPLOT_CTRL_ *handle, const Grid &grid, const char *title) {
+    PlotShape shape{chartlink::plot_verb(handle), "", "image"};
+    if (grid.x == nullptr && grid.y == nullptr) { // the values as they lie
+        std::snprintf(shape.layout, sizeof shape.layout,
+                      " binary array=(%zu,%zu) format=\"%%float64\"", grid.columns, grid.rows);
+        plot_data(handle, shape, title, [&](BlockWriter &writer) {
+            writer.write_through(grid.values, grid.cells() * sizeof(double));
+            return writer.finish();
+        });
+    } else if (evenly_spaced(grid.x, grid.columns) && evenly_spaced(grid.y, grid.rows)) {
+        describe_points(shape.layout, grid);
+        plot_data(handle, shape, title,
+                  [&](BlockWriter &writer) { return write_points(writer, grid); });
+    } else {
+        std::strcpy(shape.layout, " binary format=\"%7float64\" using 1:2:4:5:6:7:3");
+        shape.how = "boxxyerror fillcolor palette fillstyle solid noborder";
+        plot_data(handle, shape, title,
+                  [&](BlockWriter &writer) { return write_cells(writer, grid); });
+    }
+}
+
+void plot_surface(_GNUPLOT_CTRL_ *handle, const Grid &grid, const char *title) {
+    PlotShape shape{chartlink::plot_verb(handle, "splot"), "", "pm3d"};
+    describe_points(shape.layout, grid);
+    plot_data(handle, shape, title,
+              [&](BlockWriter &writer) { return write_points(writer, grid); });
+}
+
+// Silent for what is missing; refused, with the message, for a grid gnuplot
+// cannot draw as an image or a surface.
+bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *values, int rows, int columns) {
+    if (handle == nullptr || values == nullptr || rows < 1 || columns < 1)
+        return false;
+    if (rows >= 2 && columns >= 2)
+        return true;
+    std::fputs("a grid needs at least 2 rows and 2 columns: plot not sent\n", stderr);
+    return false;
+}
+
 } // namespace
 
 void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title) {
     if (handle != nullptr && x != nullptr && count >= 1)
-        plot_data(handle, {&x, 1, count}, false, title);
+        plot_text(handle, {&x, 1, count}, title);
 }
 
 void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                      const char *title) {
     const double *const pair[] = {x, y};
     if (handle != nullptr && x != nullptr && y != nullptr && count >= 1)
-        plot_data(handle, {pair, 2, count}, false, title);
+        plot_text(handle, {pair, 2, count}, title);
 }
 
 void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
@@ -174,7 +313,38 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
         return;
     }
     if (columns_given(columns, column_count))
-        plot_data(handle, {columns, column_count, count}, true, title);
+        plot_binary(handle, chartlink::plot_verb(handle), {columns, column_count, count}, title);
+}
+
+void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
+                           int count, const char *title) {
+    if (handle == nullptr || columns == nullptr || count < 1)
+        return;
+    if (column_count < 3 || column_count > max_columns) {
+        std::fprintf(stderr, "splot takes 3 to %d columns: plot not sent\n", max_columns);
+        return;
+    }
+    if (columns_given(columns, column_count))
+        plot_binary(handle, chartlink::plot_verb(handle, "splot"), {columns, column_count, count},
+                    title);
+}
+
+void gnuplot_plot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
+                       const double *values, int rows, int columns, const char *title) {
+    if (grid_drawable(handle, values, rows, columns))
+        plot_heatmap(
+            handle,
+            {x, y, values, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns)},
+            title);
+}
+
+void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
+                        const double *values, int rows, int columns, const char *title) {
+    if (grid_drawable(handle, values, rows, columns))
+        plot_surface(
+            handle,
+            {x, y, values, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns)},
+            title);
 }
 
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {

@@ -173,8 +173,9 @@ const char *find_program(ProgramPath &buffer, const char *name);
 
 // ---- Plot verb and counts ----------------------------------------------
 
-// "plot" for the first plot on a handle, "replot" afterwards.
-const char *plot_verb(const _GNUPLOT_CTRL_ *handle);
+// `first` ("plot", or "splot" for 3-D) for the first plot on a handle,
+// "replot" afterwards.
+const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first = "plot");
 
 // Counts one plot sent.
 void count_plot(_GNUPLOT_CTRL_ *handle);

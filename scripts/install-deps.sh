@@ -18,6 +18,7 @@ need make command -v make
 case ${1:-demo} in
 test | bench)
     need libgtest-dev test -f /usr/include/gtest/gtest.h
+    need libpng-dev test -f /usr/include/png.h
     need clang command -v clang++
     need pkg-config command -v pkg-config
     need clang-format command -v clang-format

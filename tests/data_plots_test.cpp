@@ -323,3 +323,55 @@ TEST(DataPlots, ReplacedGraphsFilesGoAfterAnAnswerOrInBatches) {
     EXPECT_EQ(std::count(t.sent.begin(), t.sent.end(), '!'), 1);
     EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});
 }
+
+TEST(DataPlots, GridsAndThreeDSendTheirLayoutsAndRefuseWhatCannotBeDrawn) {
+    const double x[] = {0, 1, 2}, uneven[] = {0, 1, 3}, y[] = {0, 1};
+    const double *const three[] = {values, other, values}, *const with_null[] = {values, nullptr,
+                                                                                 values};
+    const auto mark = test::files_made().size();
+    const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
+        gnuplot_splot_columns(h, three, 3, 2, "c");
+        gnuplot_splot_grid(h, x, y, values, 2, 3, nullptr);
+        gnuplot_resetplot(h);
+        gnuplot_plot_grid(h, nullptr, nullptr, values, 2, 3, "a");
+        gnuplot_plot_grid(h, x, nullptr, values, 2, 3, nullptr);
+        gnuplot_plot_grid(h, uneven, y, values, 2, 3, nullptr);
+        gnuplot_splot_columns(h, three, 2, 2, "t");
+        gnuplot_splot_columns(h, three, 9, 2, "t");
+        gnuplot_plot_grid(h, x, y, values, 1, 3, "t");
+        gnuplot_splot_grid(h, x, y, values, 2, 1, "t");
+        gnuplot_splot_columns(nullptr, three, 3, 2, "t");
+        gnuplot_splot_columns(h, nullptr, 3, 2, "t");
+        gnuplot_splot_columns(h, with_null, 3, 2, "t");
+        gnuplot_splot_columns(h, three, 3, 0, "t");
+        gnuplot_plot_grid(nullptr, x, y, values, 2, 3, "t");
+        gnuplot_plot_grid(h, x, y, nullptr, 2, 3, "t");
+        gnuplot_splot_grid(h, x, y, values, 0, 3, "t");
+        gnuplot_splot_grid(h, x, y, values, 2, -1, "t");
+        EXPECT_EQ(h->temp_file_count, 3); // the same table as the other data plots
+        EXPECT_EQ(h->plot_count, 3);
+    });
+    const std::string file = "\"/tmp/chartlink-\\w{6}\"";
+    EXPECT_TRUE(std::regex_match(
+        t.sent, std::regex("splot " + file +
+                           " binary format=\"%3float64\" using 1:2:3 title \"c\" with points\n"
+                           "replot " +
+                           file +
+                           " binary record=\\(3,2\\) format=\"%3float64\" using 1:2:3 with pm3d\n"
+                           "plot " +
+                           file +
+                           " binary array=\\(3,2\\) format=\"%float64\" title \"a\" with image\n"
+                           "replot " +
+                           file +
+                           " binary record=\\(3,2\\) format=\"%3float64\" using 1:2:3 with image\n"
+                           "replot " +
+                           file +
+                           " binary format=\"%7float64\" using 1:2:4:5:6:7:3 with boxxyerror "
+                           "fillcolor palette fillstyle solid noborder\n")))
+        << t.sent;
+    EXPECT_EQ(t.errors, "splot takes 3 to 8 columns: plot not sent\n"
+                        "splot takes 3 to 8 columns: plot not sent\n"
+                        "a grid needs at least 2 rows and 2 columns: plot not sent\n"
+                        "a grid needs at least 2 rows and 2 columns: plot not sent\n");
+    EXPECT_EQ(test::files_made().size(), mark + 5) << "a refused plot makes no file";
+}

@@ -156,3 +156,61 @@ TEST(EndToEnd, TheGraphOnScreenCanBeDrawnAgainAfterAReset) {
     EXPECT_EQ(test::left_behind(mark).size(), 1U) << "the first graph's file is gone";
     gnuplot_close(handle);
 }
+
+namespace grid {
+const double v[] = {1.0 / 3, 2, 3, 4, 5, 0.1 * 3}, x[] = {0.1, 0.2, 0.7}, y[] = {1e-300, 1.0 / 7};
+const double *const columns[] = {x, y, v};
+} // namespace grid
+
+TEST(EndToEnd, GridsAndThreeDReachGnuplotExactAndDraw) {
+    using namespace grid;
+    const struct {
+        void (*plot)(_GNUPLOT_CTRL_ *);
+        const char *expression;
+        double value;
+    } cases[] = {
+        {[](_GNUPLOT_CTRL_ *h) { gnuplot_plot_grid(h, x, y, v, 2, 3, "t"); }, "GPVAL_DATA_CB_MIN",
+         0.1 * 3},
+        {[](_GNUPLOT_CTRL_ *h) { gnuplot_plot_grid(h, nullptr, nullptr, v, 2, 3, "t"); },
+         "GPVAL_DATA_X_MAX", 2.5},
+        {[](_GNUPLOT_CTRL_ *h) { gnuplot_splot_grid(h, x, y, v, 2, 3, "t"); }, "GPVAL_DATA_Y_MIN",
+         1e-300},
+        {[](_GNUPLOT_CTRL_ *h) { gnuplot_splot_grid(h, nullptr, nullptr, v, 2, 3, "t"); },
+         "GPVAL_DATA_X_MAX", 2},
+        {[](_GNUPLOT_CTRL_ *h) { gnuplot_splot_columns(h, columns, 3, 2, "t"); },
+         "GPVAL_DATA_Y_MAX", 1.0 / 7},
+        {[](_GNUPLOT_CTRL_ *h) { gnuplot_splot_columns(h, columns, 3, 2, "t"); },
+         "GPVAL_DATA_Z_MIN", 1.0 / 3},
+    };
+    test::TempDir dir;
+    _GNUPLOT_CTRL_ *h = gnuplot_init();
+    ASSERT_NE(h, nullptr);
+    gnuplot_cmd(h, "set terminal png size 200,100");
+    for (const auto &c : cases) {
+        const std::string image = dir.path() + "/" + c.expression + ".png";
+        gnuplot_cmd(h, "set output '%s'", image.c_str());
+        c.plot(h);
+        double read = 0;
+        EXPECT_EQ(gnuplot_get_number(h, c.expression, &read, -1), 0) << gnuplot_last_error(h);
+        EXPECT_EQ(read, c.value) << c.expression;
+        gnuplot_cmd(h, "unset output");
+        EXPECT_EQ(test::png_size(image), std::make_pair(200U, 100U)) << c.expression;
+        gnuplot_resetplot(h);
+    }
+    // Four cells filling the whole image, each in its value's colour.
+    const double cells[] = {0, 1, 2, 3};
+    const std::string heatmap = dir.path() + "/cells.png";
+    gnuplot_cmd(h, "set output '%s'", heatmap.c_str());
+    gnuplot_cmd(h,
+                "set palette defined (0 'red', 1 'green', 2 'blue', 3 'white'); set cbrange [0:3]");
+    gnuplot_cmd(h, "set margins 0,0,0,0; unset colorbox; unset tics; unset border; unset key");
+    gnuplot_cmd(h, "set xrange [-0.5:1.5]; set yrange [-0.5:1.5]");
+    gnuplot_plot_grid(h, nullptr, nullptr, cells, 2, 2, nullptr);
+    gnuplot_close(h);
+    const test::Image image = test::read_png(heatmap);
+    ASSERT_EQ(image.width, 200U);
+    EXPECT_EQ(image.pixel(50, 75), 0xff0000UL); // row 0 at the bottom: 0, 1
+    EXPECT_EQ(image.pixel(150, 75), 0x00ff00UL);
+    EXPECT_EQ(image.pixel(50, 25), 0x0000ffUL); // row 1: 2, 3
+    EXPECT_EQ(image.pixel(150, 25), 0xffffffUL);
+}

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -57,6 +58,23 @@ int png_iend_count(const std::string &path) {
     for (auto at = png.find("IEND"); at != std::string::npos; at = png.find("IEND", at + 4))
         ++count;
     return count;
+}
+
+unsigned long Image::pixel(unsigned x, unsigned y) const {
+    const unsigned char *at = &rgb[3 * (static_cast<std::size_t>(y) * width + x)];
+    return static_cast<unsigned long>(at[0]) << 16 | static_cast<unsigned long>(at[1]) << 8 | at[2];
+}
+
+Image read_png(const std::string &path) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str()))
+        return {};
+    png.format = PNG_FORMAT_RGB;
+    Image image{png.width, png.height, std::vector<unsigned char>(PNG_IMAGE_SIZE(png))};
+    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr))
+        return {};
+    return image;
 }
 
 namespace {

@@ -36,6 +36,15 @@ std::pair<unsigned, unsigned> png_size(const std::string &path);
 // How many images a PNG file holds: each ends in one IEND chunk.
 int png_iend_count(const std::string &path);
 
+// A PNG's first image, decoded: three bytes, red, green, blue, per pixel.
+struct Image {
+    unsigned width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+    // 0xRRGGBB at column x, row y from the top.
+    unsigned long pixel(unsigned x, unsigned y) const;
+};
+Image read_png(const std::string &path);
+
 class TempDir {
 public:
     TempDir();
