@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <vector>
+
+#include <unistd.h>
 
 #include "internal.h"
 
@@ -162,6 +166,18 @@ void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title
         chartlink::count_plot(handle);
 }
 
+// Records of the rows of x and y listed, or of every row.
+bool write_pair_rows(BlockWriter &writer, const double *x, const double *y, std::size_t count,
+                     const std::vector<std::size_t> *rows) {
+    const std::size_t records = rows != nullptr ? rows->size() : count;
+    return write_records(writer, records, 2, [&](std::size_t i, double *out) {
+        const std::size_t row = rows != nullptr ? (*rows)[i] : i;
+        *out++ = x[row];
+        *out++ = y[row];
+        return out;
+    });
+}
+
 void plot_text(_GNUPLOT_CTRL_ *handle, const Columns &data, const char *title) {
     plot_data(handle, {chartlink::plot_verb(handle), "", handle->style}, title,
               [&](BlockWriter &writer) { return write_text(writer, data); });
@@ -291,6 +307,39 @@ bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *values, int rows,
 }
 
 } // namespace
+
+namespace chartlink {
+
+void plot_chosen_pairs(
+    _GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count, const char *title,
+    const std::vector<std::size_t> &preview,
+    const std::function<bool(const CommandLine &, std::vector<std::size_t> &)> &choose) {
+    PlotShape shape{plot_verb(handle), "", handle->style};
+    describe_binary(shape.layout, 2);
+    if (!data_slot_free(handle))
+        return;
+    CommandLine line;
+    if (!format_plot_command(line, shape, data_file_template, title))
+        return;
+    NewDataFile file;
+    if (!create_data_file(file))
+        return;
+    BlockWriter writer(handle, file.fd);
+    const std::size_t rows = static_cast<std::size_t>(count);
+    bool written = write_pair_rows(writer, x, y, rows, &preview);
+    format_plot_command(line, shape, file.name, title);
+    std::vector<std::size_t> chosen;
+    if (written) {
+        const bool some = choose(line, chosen);
+        BlockWriter rewriter(handle, file.fd);
+        written = ftruncate(file.fd, 0) == 0 && lseek(file.fd, 0, SEEK_SET) == 0 &&
+                  write_pair_rows(rewriter, x, y, rows, some ? &chosen : nullptr);
+    }
+    if (keep_data_file(handle, file, written) && send_line(handle, line))
+        count_plot(handle);
+}
+
+} // namespace chartlink
 
 void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title) {
     if (handle != nullptr && x != nullptr && count >= 1)

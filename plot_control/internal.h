@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -216,6 +217,19 @@ void gnuplot_has_answered(Handle &handle, unsigned long request);
 // Allocates nothing.
 void remove_data_files(_GNUPLOT_CTRL_ *handle);
 
+// ---- Data plots --------------------------------------------------------
+
+// Plots x and y as gnuplot_plot_columns() would with these two columns,
+// and as its refusals say, in two steps. First the data file holds only the
+// rows listed in preview; choose(line, rows) may send line (the plot
+// command) to learn how gnuplot draws it, and returns true with the rows to
+// plot, or false for all of them. Then the file holds those rows, and the
+// line goes out.
+void plot_chosen_pairs(
+    _GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count, const char *title,
+    const std::vector<std::size_t> &preview,
+    const std::function<bool(const CommandLine &, std::vector<std::size_t> &)> &choose);
+
 // ---- Replies -----------------------------------------------------------
 
 // Gives a new handle's reply channel its tag.
@@ -223,7 +237,8 @@ void name_reply_channel(ReplyChannel &reply);
 
 // What a request asks gnuplot for besides carrying out the lines before it.
 struct Asked {
-    enum Kind { nothing, number, text } kind = nothing;
+    // settings: all of gnuplot's settings, as its `save set` writes them
+    enum Kind { nothing, number, text, settings } kind = nothing;
     const char *expression = nullptr; // in gnuplot's syntax, for number or text
 };
 
@@ -242,6 +257,16 @@ enum class Outcome { answered, ended, timed_out, refused };
 // answered.
 Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
                     std::size_t between_count, const Deadline &deadline, Answer &answer);
+
+// Asks gnuplot for a value, as the gets do: true with answer.value; false
+// with gnuplot's message in answer.error, or with none when gnuplot gave no
+// answer (said on standard error). An error from before waits for the next
+// sync.
+bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer);
+
+// A file name as a gnuplot string that stands for exactly that file, as
+// open() would take it: no pipe, no '~', quotes as quotes.
+std::string exact_file_name(const char *file_name);
 
 // ---- Numbers -----------------------------------------------------------
 

@@ -6,25 +6,34 @@
 #include "internal.h"
 
 namespace chartlink {
+
+bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer) {
+    if (ask_gnuplot(handle, asked, nullptr, 0, Deadline(timeout_ms), answer) != Outcome::answered)
+        return false;
+    if (!answer.has_value) {
+        if (answer.error.empty())
+            answer.error = "gnuplot gave no value"; // the expression ended the line early
+        return false;
+    }
+    if (!answer.error.empty()) // from before the request: for the next sync
+        handle.reply.earlier_error = std::move(answer.error);
+    answer.error.clear();
+    return true;
+}
+
 namespace {
 
-// Evaluates the expression in gnuplot after every line sent before;
 // 0 with answer.value, 1 with the message in last_error, or -1.
 int ask_value(Handle &handle, Asked::Kind kind, const char *expression, int timeout_ms,
               Answer &answer) {
     ReplyChannel &reply = handle.reply;
     reply.last_error.clear();
-    if (ask_gnuplot(handle, {kind, expression}, nullptr, 0, Deadline(timeout_ms), answer) !=
-        Outcome::answered)
+    if (value_of(handle, {kind, expression}, timeout_ms, answer))
+        return 0;
+    if (answer.error.empty())
         return -1;
-    if (answer.has_value && !answer.error.empty()) // from before: for the next sync
-        reply.earlier_error = std::move(answer.error);
-    if (answer.has_value)
-        answer.error.clear();
-    else if (answer.error.empty())
-        answer.error = "gnuplot gave no value"; // the expression ended the line early
     reply.last_error = std::move(answer.error);
-    return reply.last_error.empty() ? 0 : 1;
+    return 1;
 }
 
 // "<real part> <imaginary part>", each as %.17g wrote it: exact.

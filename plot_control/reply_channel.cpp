@@ -148,6 +148,10 @@ bool format_opening(CommandLine &line, const ReplyChannel &reply, unsigned long 
                                        "),imag(" + tag + "))");
     else if (asked.kind == Asked::text)
         text += ";" + record_print(reply, number, 'V', std::string("(") + asked.expression + ")");
+    else if (asked.kind == Asked::settings) // the record's payload: a newline, then the settings
+        text += ";print \"" + tag + std::to_string(number) +
+                "V\";unset print;save set \"/dev/fd/3\";set print \"/dev/fd/3\";print \"" + tag +
+                "\"";
     return format_own_command(line, "%s", text.c_str());
 }
 

@@ -37,7 +37,9 @@ const char *terminal_line_for(const char *file_name) {
 // quoted runs (gnuplot expands nothing inside them) and double-quoted runs
 // of single quotes, joined by '.'. A relative name starts with "./", so
 // that gnuplot neither opens a pipe for a leading '|' nor expands a '~'.
-std::string exact_name(const char *file_name) {
+} // namespace
+
+std::string exact_file_name(const char *file_name) {
     std::string quoted = file_name[0] == '/' ? "'" : "'./";
     for (const char *c = file_name; *c != '\0';) {
         const std::size_t run = *c == '\'' ? std::strspn(c, "'") : std::strcspn(c, "'");
@@ -49,6 +51,8 @@ std::string exact_name(const char *file_name) {
     }
     return quoted + "'";
 }
+
+namespace {
 
 int save_graph(Handle &handle, const char *file_name) {
     const char *terminal_line = terminal_line_for(file_name);
@@ -67,7 +71,7 @@ int save_graph(Handle &handle, const char *file_name) {
     if (!format_own_command(draw,
                             "if (exists(\"GPVAL_LAST_PLOT\")) {set output %s; replot} else "
                             "{replot}",
-                            exact_name(file_name).c_str()))
+                            exact_file_name(file_name).c_str()))
         return -1;
     format_own_command(push, "set terminal push");
     format_own_command(terminal, "%s", terminal_line);
