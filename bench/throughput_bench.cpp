@@ -10,10 +10,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
@@ -332,13 +334,88 @@ void heatmap_script(benchmark::State &state) {
     std::remove(script.c_str());
 }
 
-// Round trips: the median of 2,000 gnuplot_get_number() calls in a row, and
-// of as many syncs, on the real gnuplot.
-double median_us(std::vector<double> &times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+std::string read_text(const std::string &path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+double median(std::vector<double> &values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A random walk of 10^7 (and 10^8) points as lines into an 800 x 600 png,
+// open to close, every point as columns against reduced, interleaved. Each
+// plot runs in a child process of its own; gnuplot reports its own peak
+// memory (VmHWM) once it has drawn.
+struct PlotRun {
+    double seconds = 0, gnuplot_peak_mib = 0;
+};
+
+PlotRun run_line_plot(const std::vector<double> &x, const std::vector<double> &y, bool reduced) {
+    int report[2];
+    if (pipe(report) != 0)
+        std::abort();
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const auto start = std::chrono::steady_clock::now();
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        gnuplot_cmd(handle, "set terminal png size 800,600");
+        gnuplot_cmd(handle, "set output \"%s\"", workspace().image().c_str());
+        gnuplot_setstyle(handle, "lines");
+        const double *const pair[] = {x.data(), y.data()};
+        const int count = static_cast<int>(x.size());
+        reduced ? gnuplot_plot_xy_reduced(handle, x.data(), y.data(), count, "walk")
+                : gnuplot_plot_columns(handle, pair, 2, count, "walk");
+        const std::string peak = workspace().image() + ".peak";
+        gnuplot_cmd(handle, "!sed -n 's/VmHWM: *//p' /proc/$PPID/status > %s", peak.c_str());
+        gnuplot_close(handle);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const PlotRun run{seconds, std::atof(read_text(peak).c_str()) / 1024};
+        std::remove(peak.c_str());
+        _exit(write(report[1], &run, sizeof run) == sizeof run ? 0 : 1);
+    }
+    close(report[1]);
+    PlotRun run;
+    if (read(report[0], &run, sizeof run) != sizeof run)
+        std::abort();
+    close(report[0]);
+    waitpid(child, nullptr, 0);
+    return run;
+}
+
+void reduced_lines(benchmark::State &state) {
+    workspace().use_real_gnuplot();
+    const auto count = static_cast<std::size_t>(state.range(0));
+    std::vector<double> x(count), y(count);
+    std::mt19937_64 random(1);
+    std::normal_distribution<double> step;
+    double walk = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        x[i] = static_cast<double>(i);
+        y[i] = walk += step(random);
+    }
+    std::vector<double> columns_s, reduced_s;
+    double columns_peak = 0, reduced_peak = 0;
+    for (auto _ : state) {
+        const PlotRun every = run_line_plot(x, y, false), fewer = run_line_plot(x, y, true);
+        columns_s.push_back(every.seconds);
+        reduced_s.push_back(fewer.seconds);
+        columns_peak = std::max(columns_peak, every.gnuplot_peak_mib);
+        reduced_peak = std::max(reduced_peak, fewer.gnuplot_peak_mib);
+        state.SetIterationTime(every.seconds + fewer.seconds);
+    }
+    const std::string points = std::to_string(count);
+    state.counters["columns_s_" + points] = median(columns_s);
+    state.counters["reduced_s_" + points] = median(reduced_s);
+    state.counters["columns_MiB_" + points] = columns_peak;
+    state.counters["reduced_MiB_" + points] = reduced_peak;
+}
+
+// Round trips: the median of 2,000 gnuplot_get_number() calls in a row, and
+// of as many syncs, on the real gnuplot.
 template <class Ask> std::vector<double> timed_round_trips(Ask ask) {
     std::vector<double> times;
     for (int i = 0; i < 2000; ++i) {
@@ -364,8 +441,8 @@ void round_trips(benchmark::State &state) {
             if (gnuplot_sync(handle, -1) != 0)
                 std::abort();
         });
-        state.counters["get_median_us"] = median_us(gets);
-        state.counters["sync_median_us"] = median_us(syncs);
+        state.counters["get_median_us"] = median(gets);
+        state.counters["sync_median_us"] = median(syncs);
     }
     gnuplot_close(handle);
 }
@@ -408,6 +485,17 @@ public:
         std::printf("2000 x 2000 heatmap: library %.0f ms, gnuplot alone %.0f ms: %.2fx (target "
                     "at most 1.15x)\n",
                     heatmap, heatmap_limit, heatmap / heatmap_limit);
+        for (const char *points : {"10000000", "100000000"}) {
+            const std::string n = points;
+            if (rates_.count("columns_s_" + n) == 0)
+                continue;
+            const double every = rates_["columns_s_" + n], fewer = rates_["reduced_s_" + n];
+            std::printf(
+                "%s points as lines: columns %.2f s, reduced %.3f s: %.1fx (target at least "
+                "10x at 10^7); gnuplot's peak memory %.0f MiB against %.0f MiB\n",
+                points, every, fewer, every / fewer, rates_["columns_MiB_" + n],
+                rates_["reduced_MiB_" + n]);
+        }
         std::printf("round trip, median of 2000: get_number %.0f us (target under 200 us), "
                     "sync %.0f us\n",
                     rates_["get_median_us"], rates_["sync_median_us"]);
@@ -431,6 +519,16 @@ BENCHMARK(frames_script)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealT
 BENCHMARK(frames_library)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(heatmap_script)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(heatmap_library)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(reduced_lines)
+    ->Arg(10000000)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(reduced_lines)
+    ->Arg(100000000)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(round_trips)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 int main(int argc, char **argv) {

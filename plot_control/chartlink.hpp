@@ -200,6 +200,20 @@ public:
             x.size());
     }
 
+    // Plots x/y pairs as lines, sending only the points that can change a
+    // pixel of the graph (see gnuplot_plot_xy_reduced()): for millions of
+    // points. x and y must be as long as each other.
+    Gnuplot &plot_reduced(const Values &x, const Values &y, const Title &title = std::nullopt) {
+        if (x.size() != y.size())
+            throw Error("chartlink: x and y differ in length");
+        return plot_counted(
+            [&] {
+                gnuplot_plot_xy_reduced(live(), x.data(), y.data(), count_of(x.size()),
+                                        c_title(title));
+            },
+            x.size());
+    }
+
     // Plots columns of equal length as raw doubles, such as x, y and an
     // error for style "errorbars": plot_columns({x, y, error}, "title").
     Gnuplot &plot_columns(std::initializer_list<Values> columns,

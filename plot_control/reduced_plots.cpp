@@ -218,13 +218,15 @@ void reduce(const double *x, const double *y, std::size_t count, const Mapping &
         open = false;
     };
     for (std::size_t i = 0; i < count; ++i) {
+        // Far beyond the plot area, one bucket on either side will do.
         const double position =
             std::clamp(map.term_lower + (x[i] - map.min) * term_scale + 0.5, low, high);
         const double unit = std::trunc(position);
         const long long bucket = static_cast<long long>(std::floor(unit / units_per_bucket));
         const double fraction = position - unit;
         const double margin = 1e-9 * std::max(1.0, std::fabs(position));
-        if (fraction < margin || fraction > 1 - margin) { // a tie gnuplot may break the other way
+        const bool far = position == low || position == high;
+        if (!far && (fraction < margin || fraction > 1 - margin)) { // gnuplot may round otherwise
             flush();
             kept.push_back(i);
             continue;
@@ -245,37 +247,34 @@ void reduce(const double *x, const double *y, std::size_t count, const Mapping &
     flush();
 }
 
-// x ascending, and every value a number gnuplot draws.
-bool reducible(const double *x, const double *y, std::size_t count) {
+// For x ascending and every value a number gnuplot draws: the first and
+// last rows and those of the lowest and highest y, in order, which span what
+// every row spans. Else false.
+bool extremes(const double *x, const double *y, std::size_t count, std::vector<std::size_t> &rows) {
+    std::size_t lowest = 0, highest = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (!std::isfinite(x[i]) || !std::isfinite(y[i]) || (i > 0 && x[i] < x[i - 1]))
             return false;
+        lowest = y[i] < y[lowest] ? i : lowest;
+        highest = y[i] > y[highest] ? i : highest;
     }
-    return count > 1;
-}
-
-// The first and last rows and those of the lowest and highest y, in order:
-// the same extent as every row.
-std::vector<std::size_t> extremes(const double *y, std::size_t count) {
-    const std::size_t lowest = static_cast<std::size_t>(std::min_element(y, y + count) - y);
-    const std::size_t highest = static_cast<std::size_t>(std::max_element(y, y + count) - y);
-    std::vector<std::size_t> rows{0, lowest, highest, count - 1};
-    std::sort(rows.begin(), rows.end());
+    rows = {0, std::min(lowest, highest), std::max(lowest, highest), count - 1};
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
+    return count > 1;
 }
 
 void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                   const char *title) {
     const std::size_t rows = static_cast<std::size_t>(count);
+    std::vector<std::size_t> preview;
     if (std::strcmp(handle->style, "lines") != 0 || handle->plot_count > 0 ||
-        !reducible(x, y, rows)) {
+        !extremes(x, y, rows, preview)) {
         const double *const pair[] = {x, y};
         gnuplot_plot_columns(handle, pair, 2, count, title);
         return;
     }
     Handle &owner = handle_of(handle);
-    plot_chosen_pairs(handle, x, y, count, title, extremes(y, rows),
+    plot_chosen_pairs(handle, x, y, count, title, preview,
                       [&](const CommandLine &plot, std::vector<std::size_t> &kept) {
                           Drawing drawing;
                           Mapping mapping;

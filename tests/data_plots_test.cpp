@@ -348,8 +348,12 @@ TEST(DataPlots, GridsAndThreeDSendTheirLayoutsAndRefuseWhatCannotBeDrawn) {
         gnuplot_plot_grid(h, x, y, nullptr, 2, 3, "t");
         gnuplot_splot_grid(h, x, y, values, 0, 3, "t");
         gnuplot_splot_grid(h, x, y, values, 2, -1, "t");
-        EXPECT_EQ(h->temp_file_count, 3); // the same table as the other data plots
-        EXPECT_EQ(h->plot_count, 3);
+        gnuplot_plot_xy_reduced(nullptr, x, y, 2, "t");
+        gnuplot_plot_xy_reduced(h, x, nullptr, 2, "t");
+        gnuplot_plot_xy_reduced(h, x, y, 0, "t");
+        gnuplot_plot_xy_reduced(h, x, y, 2, nullptr); // points: every point, as columns
+        EXPECT_EQ(h->temp_file_count, 4);             // the same table as the other data plots
+        EXPECT_EQ(h->plot_count, 4);
     });
     const std::string file = "\"/tmp/chartlink-\\w{6}\"";
     EXPECT_TRUE(std::regex_match(
@@ -367,11 +371,13 @@ TEST(DataPlots, GridsAndThreeDSendTheirLayoutsAndRefuseWhatCannotBeDrawn) {
                            "replot " +
                            file +
                            " binary format=\"%7float64\" using 1:2:4:5:6:7:3 with boxxyerror "
-                           "fillcolor palette fillstyle solid noborder\n")))
+                           "fillcolor palette fillstyle solid noborder\n"
+                           "replot " +
+                           file + " binary format=\"%2float64\" using 1:2 with points\n")))
         << t.sent;
     EXPECT_EQ(t.errors, "splot takes 3 to 8 columns: plot not sent\n"
                         "splot takes 3 to 8 columns: plot not sent\n"
                         "a grid needs at least 2 rows and 2 columns: plot not sent\n"
                         "a grid needs at least 2 rows and 2 columns: plot not sent\n");
-    EXPECT_EQ(test::files_made().size(), mark + 5) << "a refused plot makes no file";
+    EXPECT_EQ(test::files_made().size(), mark + 6) << "a refused plot makes no file";
 }

@@ -1,7 +1,10 @@
 // Through the real gnuplot.
+#include <cmath>
+#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,11 +44,13 @@ TEST(EndToEnd, SineDemoWithoutGnuplotExitsWithStatusOne) {
     EXPECT_NE(errors.text().find("cannot find gnuplot in your PATH"), std::string::npos);
 }
 
-TEST(EndToEnd, DataPlotExampleDrawsItsImage) {
+TEST(EndToEnd, DataPlotExamplesDrawTheirImages) {
     test::TempDir dir;
-    const std::string image = dir.path() + "/damped.png";
+    const std::string image = dir.path() + "/damped.png", walk = dir.path() + "/walk.png";
     EXPECT_EQ(run_program(DATA_PLOT_EXAMPLE_PATH, image.c_str()), 0);
     EXPECT_EQ(test::png_size(image), std::make_pair(800U, 500U));
+    EXPECT_EQ(run_program(TEN_MILLION_EXAMPLE_PATH, walk.c_str()), 0);
+    EXPECT_EQ(test::png_size(walk), std::make_pair(800U, 600U));
 }
 
 TEST(EndToEnd, DataPlotOfPairsDrawsAnImage) {
@@ -214,4 +219,82 @@ TEST(EndToEnd, GridsAndThreeDReachGnuplotExactAndDraw) {
     EXPECT_EQ(image.pixel(150, 75), 0x00ff00UL);
     EXPECT_EQ(image.pixel(50, 25), 0x0000ffUL); // row 1: 2, 3
     EXPECT_EQ(image.pixel(150, 25), 0xffffffUL);
+}
+
+namespace {
+
+// Series of a million points: a noisy sine, a random walk, a flat line with
+// single-sample spikes.
+std::vector<double> series(int kind, std::size_t count) {
+    std::mt19937_64 random(7);
+    std::normal_distribution<double> noise;
+    std::vector<double> y;
+    double walk = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        y.push_back(kind == 0   ? std::sin(i * 1e-5) + 0.3 * noise(random)
+                    : kind == 1 ? walk += noise(random)
+                                : (i % 99991 == 17 ? 5.0 : 0.0));
+    return y;
+}
+
+// The image of x, y as columns of every point, or reduced; the points sent.
+test::Image draw(const std::string &image, const char *setup, const char *style,
+                 const std::vector<double> &x, const std::vector<double> &y, bool reduced,
+                 std::size_t &sent) {
+    _GNUPLOT_CTRL_ *h = gnuplot_init();
+    const bool save = std::string(setup).empty();
+    if (!save) {
+        gnuplot_cmd(h, "%s", setup);
+        gnuplot_cmd(h, "set output '%s'", image.c_str());
+    }
+    gnuplot_setstyle(h, style);
+    const double *const columns[] = {x.data(), y.data()};
+    const int count = static_cast<int>(x.size());
+    reduced ? gnuplot_plot_xy_reduced(h, x.data(), y.data(), count, "series")
+            : gnuplot_plot_columns(h, columns, 2, count, "series");
+    if (save)
+        gnuplot_save(h, image.c_str());
+    sent = test::read_file(h->temp_files[0]).size() / (2 * sizeof(double));
+    gnuplot_close(h);
+    EXPECT_EQ(test::png_iend_count(image), 1) << image;
+    return test::read_png(image);
+}
+
+} // namespace
+
+TEST(EndToEnd, AReducedPlotDrawsTheImageOfEveryPoint) {
+    const struct {
+        const char *what;
+        int kind;
+        const char *setup; // "" plots on the default terminal, then saves
+        const char *style;
+        bool unsorted;
+        double pixels, mean;
+    } cases[] = {
+        {"noisy sine", 0, "set terminal png size 800,600", "lines", false, 0, 0},
+        {"random walk", 1, "set terminal png size 800,600", "lines", false, 0, 0},
+        {"spikes", 2, "set terminal png size 800,600", "lines", false, 0, 0},
+        {"fixed ranges", 2, "set terminal png; set xrange [200:300]; set yrange [-1:3]", "lines",
+         false, 0, 0},
+        {"unsorted", 1, "set terminal png", "lines", true, 0, 0},
+        {"points", 1, "set terminal png", "points", false, 0, 0},
+        {"pngcairo", 1, "set terminal pngcairo", "lines", false, 0.025, 0.2},
+        {"saved", 1, "", "lines", false, 0.025, 0.2},
+    };
+    test::TempDir dir;
+    test::Capture errors(2);
+    for (const auto &c : cases) {
+        const std::vector<double> y = series(c.kind, 1000000);
+        std::vector<double> x;
+        for (std::size_t i = 0; i < y.size(); ++i)
+            x.push_back(c.unsorted && i % 1000 == 500 ? x.back() - 1e-4 : i * 1e-3);
+        std::size_t all = 0, sent = 0;
+        const test::Difference difference =
+            test::compare(draw(dir.path() + "/full.png", c.setup, c.style, x, y, false, all),
+                          draw(dir.path() + "/reduced.png", c.setup, c.style, x, y, true, sent));
+        const bool reducible = !c.unsorted && std::string(c.style) == "lines";
+        EXPECT_EQ(sent < all / 10, reducible) << c.what << ": " << sent << " of " << all;
+        EXPECT_LE(difference.pixels, c.pixels) << c.what;
+        EXPECT_LE(difference.mean, c.mean) << c.what;
+    }
 }

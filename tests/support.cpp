@@ -77,6 +77,22 @@ Image read_png(const std::string &path) {
     return image;
 }
 
+Difference compare(const Image &a, const Image &b) {
+    if (a.width != b.width || a.height != b.height || a.rgb.empty())
+        return {};
+    std::size_t differing = 0;
+    double total = 0;
+    for (std::size_t i = 0; i < a.rgb.size(); i += 3) {
+        int pixel = 0;
+        for (std::size_t k = i; k < i + 3; ++k)
+            pixel += std::abs(a.rgb[k] - b.rgb[k]);
+        differing += pixel != 0;
+        total += pixel;
+    }
+    const double pixels = static_cast<double>(a.rgb.size() / 3);
+    return {static_cast<double>(differing) / pixels, total / 3 / pixels};
+}
+
 namespace {
 
 // One line per name: '1' or '0' for close-on-exec, then the name.

@@ -45,6 +45,13 @@ struct Image {
 };
 Image read_png(const std::string &path);
 
+// How two images of one size differ: the share of pixels that do, and the
+// mean difference per channel over all pixels, out of 255.
+struct Difference {
+    double pixels = 1, mean = 255;
+};
+Difference compare(const Image &a, const Image &b);
+
 class TempDir {
 public:
     TempDir();
