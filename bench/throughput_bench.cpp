@@ -41,24 +41,21 @@ const Points &points() {
     return made;
 }
 
-// A directory of the benchmark's own, removed at exit, holding a gnuplot
-// that discards everything but the shell escapes with which resets have
-// gnuplot remove the data files.
+// A directory of the benchmark's own, removed at exit, holding the tests'
+// stand-in for gnuplot: it discards what it reads and answers syncs.
 class Workspace {
 public:
     Workspace() : real_path_(std::getenv("PATH")) {
         if (mkdtemp(dir_) == nullptr)
             std::abort();
-        std::ofstream(script())
-            << "#!/bin/sh\nwhile IFS= read -r line; do\n"
-               "    case $line in '!'*) eval \"${line#!}\"; : >\"$0.done\" ;; esac\n"
-               "done\n";
+        std::ifstream stand_in(FAKE_GNUPLOT_SCRIPT);
+        std::ofstream(script()) << stand_in.rdbuf();
         chmod(script().c_str(), 0755);
         setenv("DISPLAY", ":0", 1);
+        setenv("FAKE_GNUPLOT_LOG", "/dev/null", 1);
     }
     ~Workspace() {
         std::remove(script().c_str());
-        std::remove(removal_done().c_str());
         std::remove(image().c_str());
         rmdir(dir_);
     }
@@ -70,8 +67,6 @@ public:
     }
     void use_real_gnuplot() const { setenv("PATH", real_path_.c_str(), 1); }
     std::string image() const { return std::string(dir_) + "/plot.png"; }
-    // Made by the stand-in once it has carried out a reset's removal.
-    std::string removal_done() const { return script() + ".done"; }
 
 private:
     std::string script() const { return std::string(dir_) + "/gnuplot"; }
@@ -89,13 +84,13 @@ void set_points_processed(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations() * point_count);
 }
 
-// Resets, untimed, and waits until the stand-in has removed the data file,
-// as the other writers remove theirs untimed.
+// Resets and syncs, untimed, after which the library removes the earlier
+// data files, as the other writers remove theirs untimed.
 void reset_untimed(benchmark::State &state, _GNUPLOT_CTRL_ *handle) {
     state.PauseTiming();
     gnuplot_resetplot(handle);
-    while (std::remove(workspace().removal_done().c_str()) != 0)
-        usleep(100);
+    if (gnuplot_sync(handle, -1) != 0)
+        std::abort();
     state.ResumeTiming();
 }
 

@@ -179,25 +179,22 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
 /* Plots what gnuplot_plot_columns() of the two columns x and y would draw
  * (the same line, verb, title, data file and refusals), but with style
  * "lines" sends only the points that can change a pixel: per pixel column
- * of the plot area, the first, last, lowest and highest (16 columns a pixel
- * on antialiasing terminals). It learns the plot area from gnuplot: after
- * asking for the terminal, output and settings, it plots the same line over
- * the file holding only the extreme points (so autoscale and margins come
- * out the same), into '/dev/null', setting the caller's output file again
- * afterwards (only one still empty; a terminal without pixels, "unknown" or
- * dumb, is probed as gnuplot_save()'s png, between "set terminal push" and
- * "set terminal pop"), then reads GPVAL_TERM_XMIN, GPVAL_TERM_XMAX,
- * GPVAL_TERM_SCALE, GPVAL_X_MIN and GPVAL_X_MAX. It plots every point, only
- * slower, when it cannot reduce exactly: a style other than "lines", x not
- * ascending or values not finite, a graph that already has curves (a plot
- * count above 0), an output file holding an image already, a terminal
- * without pixels other than those above (svg, pdf...), log, nonlinear or
- * polar axes, multiplot, or no answer within 10 s. The image is then the
- * same as the full plot's, pixel for pixel with png, gif and jpeg, within
- * antialiasing with pngcairo, qt and wxt, as long as nothing later changes
- * the x range or the margins: a later curve that widens autoscale shows the
- * reduced points at a new scale, and a window's zoom shows the reduced
- * data. Fix the ranges (set xrange, set yrange) to keep it exact then. */
+ * of the plot area, the first, last, lowest and highest (32 buckets a pixel
+ * column on antialiasing terminals; outside the ranges a run keeps only its
+ * ends, as gnuplot draws no line between two points there). It learns the plot area from gnuplot:
+ * after asking for the terminal, output and settings, it plots the same line over the file holding
+ * only the extreme points (so autoscale and margins come out the same), into '/dev/null', setting
+ * the caller's output file again afterwards (only one still empty; a terminal without pixels,
+ * "unknown" or dumb, is probed as gnuplot_save()'s png, between "set terminal push" and "set
+ * terminal pop"), then reads GPVAL_TERM_XMIN, GPVAL_TERM_XMAX, GPVAL_TERM_SCALE, GPVAL_X_MIN and
+ * GPVAL_X_MAX. It plots every point, only slower, when it cannot reduce exactly: a style other than
+ * "lines", x not ascending or values not finite, a graph that already has curves (a plot count
+ * above 0), an output file holding an image already, a terminal without pixels other than those
+ * above (svg, pdf...), log, nonlinear or polar axes, multiplot, or no answer within 10 s. The image
+ * is then the same as the full plot's, pixel for pixel with png, gif and jpeg, within antialiasing
+ * with pngcairo, qt and wxt, as long as nothing later changes the x range or the margins: a later
+ * curve that widens autoscale shows the reduced points at a new scale, and a window's zoom shows
+ * the reduced data. Fix the ranges (set xrange, set yrange) to keep it exact then. */
 void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                              const char *title);
 

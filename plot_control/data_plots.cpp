@@ -295,6 +295,10 @@ void plot_surface(_GNUPLOT_CTRL_ *handle, const Grid &grid, const char *title) {
               [&](BlockWriter &writer) { return write_points(writer, grid); });
 }
 
+Grid grid_of(const double *x, const double *y, const double *values, int rows, int columns) {
+    return {x, y, values, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns)};
+}
+
 // Silent for what is missing; refused, with the message, for a grid gnuplot
 // cannot draw as an image or a surface.
 bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *values, int rows, int columns) {
@@ -381,19 +385,13 @@ void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[]
 void gnuplot_plot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                        const double *values, int rows, int columns, const char *title) {
     if (grid_drawable(handle, values, rows, columns))
-        plot_heatmap(
-            handle,
-            {x, y, values, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns)},
-            title);
+        plot_heatmap(handle, grid_of(x, y, values, rows, columns), title);
 }
 
 void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                         const double *values, int rows, int columns, const char *title) {
     if (grid_drawable(handle, values, rows, columns))
-        plot_surface(
-            handle,
-            {x, y, values, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns)},
-            title);
+        plot_surface(handle, grid_of(x, y, values, rows, columns), title);
 }
 
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {

@@ -157,8 +157,9 @@ bool send_text(Handle &handle, const std::string &text) {
     return format_own_command(line, "%s", text.c_str()) && send_line(&handle.record, line);
 }
 
-// Draws the probe where nothing sees it, then puts the caller's output
-// and terminal back; false when it cannot without disturbing them.
+// Draws the probe into no file (a window shows it until the plot itself
+// replaces it), then puts the caller's output and terminal back; false when
+// it cannot without disturbing them.
 bool probe(Handle &handle, const CommandLine &plot, Drawing &drawing, bool &clip_two) {
     std::string answer, settings;
     if (!ask_text(handle, Asked::text, "GPVAL_TERM.\" \".GPVAL_MULTIPLOT.\" \".GPVAL_OUTPUT",
