@@ -3,10 +3,11 @@
 //   <tag><number><kind><payload><tag>\n
 // where the tag is the handle's own and random, so no text gnuplot prints
 // (an error message, a value) can hold a record's end by chance, and a
-// payload may hold any bytes. An opening line reports the errors from
-// before the request (kind E) and may print a value (V); a closing line, on
-// a line of its own so that an error in the value cannot skip it, reports
-// the request's own error (R) and puts `print` back on standard error.
+// payload may hold any bytes. A closing record (R) carries gnuplot's error
+// message and puts `print` back on standard error; a value (V) comes before
+// it, on a line of its own so that an error in the value cannot skip the
+// closing record, and so do a save's lines, after a record of the errors
+// from before them (E). A sync is one line.
 // Opening a pipe through /dev/fd never waits for a reader, and once ours
 // is closed gnuplot's writes fail rather than wait: gnuplot never blocks on
 // a caller that has gone.
