@@ -50,6 +50,12 @@ public:
         ok_ = ok_ && chartlink::write_all(fd_, static_cast<const char *>(data), size);
     }
 
+    // Empties the file, to write it anew.
+    void start_over() {
+        used_ = 0;
+        ok_ = ok_ && ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0;
+    }
+
     // True when every byte reached the file.
     bool finish() {
         flush();
@@ -144,8 +150,9 @@ bool format_plot_command(CommandLine &line, const PlotShape &shape, const char *
                                          file_name, shape.layout, title, shape.how);
 }
 
-// Writes the data file with write(writer), then sends the plot naming it.
-// Every refusal leaves the handle as it was and no file behind.
+// Writes the data file with write(writer, line), line being the plot that
+// names it, then sends that line. Every refusal leaves the handle as it was
+// and no file behind.
 template <class Write>
 void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title, Write write) {
     if (!chartlink::data_slot_free(handle))
@@ -158,11 +165,10 @@ void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title
     chartlink::NewDataFile file;
     if (!chartlink::create_data_file(file))
         return;
-    BlockWriter writer(handle, file.fd);
-    if (!chartlink::keep_data_file(handle, file, write(writer)))
-        return;
     format_plot_command(line, shape, file.name, title);
-    if (chartlink::send_line(handle, line))
+    BlockWriter writer(handle, file.fd);
+    if (chartlink::keep_data_file(handle, file, write(writer, line)) &&
+        chartlink::send_line(handle, line))
         chartlink::count_plot(handle);
 }
 
@@ -180,14 +186,14 @@ bool write_pair_rows(BlockWriter &writer, const double *x, const double *y, std:
 
 void plot_text(_GNUPLOT_CTRL_ *handle, const Columns &data, const char *title) {
     plot_data(handle, {chartlink::plot_verb(handle), "", handle->style}, title,
-              [&](BlockWriter &writer) { return write_text(writer, data); });
+              [&](BlockWriter &writer, const CommandLine &) { return write_text(writer, data); });
 }
 
 void plot_binary(_GNUPLOT_CTRL_ *handle, const char *verb, const Columns &data, const char *title) {
     PlotShape shape{verb, "", handle->style};
     describe_binary(shape.layout, data.column_count);
     plot_data(handle, shape, title,
-              [&](BlockWriter &writer) { return write_binary(writer, data); });
+              [&](BlockWriter &writer, const CommandLine &) { return write_binary(writer, data); });
 }
 
 bool columns_given(const double *const columns[], int column_count) {
@@ -272,19 +278,21 @@ void plot_heatmap(_GNUPLOT_CTRL_ *handle, const Grid &grid, const char *title) {
     if (grid.x == nullptr && grid.y == nullptr) { // the values as they lie
         std::snprintf(shape.layout, sizeof shape.layout,
                       " binary array=(%zu,%zu) format=\"%%float64\"", grid.columns, grid.rows);
-        plot_data(handle, shape, title, [&](BlockWriter &writer) {
+        plot_data(handle, shape, title, [&](BlockWriter &writer, const CommandLine &) {
             writer.write_through(grid.values, grid.cells() * sizeof(double));
             return writer.finish();
         });
     } else if (evenly_spaced(grid.x, grid.columns) && evenly_spaced(grid.y, grid.rows)) {
         describe_points(shape.layout, grid);
-        plot_data(handle, shape, title,
-                  [&](BlockWriter &writer) { return write_points(writer, grid); });
+        plot_data(handle, shape, title, [&](BlockWriter &writer, const CommandLine &) {
+            return write_points(writer, grid);
+        });
     } else {
         std::strcpy(shape.layout, " binary format=\"%7float64\" using 1:2:4:5:6:7:3");
         shape.how = "boxxyerror fillcolor palette fillstyle solid noborder";
-        plot_data(handle, shape, title,
-                  [&](BlockWriter &writer) { return write_cells(writer, grid); });
+        plot_data(handle, shape, title, [&](BlockWriter &writer, const CommandLine &) {
+            return write_cells(writer, grid);
+        });
     }
 }
 
@@ -292,7 +300,7 @@ void plot_surface(_GNUPLOT_CTRL_ *handle, const Grid &grid, const char *title) {
     PlotShape shape{chartlink::plot_verb(handle, "splot"), "", "pm3d"};
     describe_points(shape.layout, grid);
     plot_data(handle, shape, title,
-              [&](BlockWriter &writer) { return write_points(writer, grid); });
+              [&](BlockWriter &writer, const CommandLine &) { return write_points(writer, grid); });
 }
 
 Grid grid_of(const double *x, const double *y, const double *values, int rows, int columns) {
@@ -320,27 +328,15 @@ void plot_chosen_pairs(
     const std::function<bool(const CommandLine &, std::vector<std::size_t> &)> &choose) {
     PlotShape shape{plot_verb(handle), "", handle->style};
     describe_binary(shape.layout, 2);
-    if (!data_slot_free(handle))
-        return;
-    CommandLine line;
-    if (!format_plot_command(line, shape, data_file_template, title))
-        return;
-    NewDataFile file;
-    if (!create_data_file(file))
-        return;
-    BlockWriter writer(handle, file.fd);
     const std::size_t rows = static_cast<std::size_t>(count);
-    bool written = write_pair_rows(writer, x, y, rows, &preview);
-    format_plot_command(line, shape, file.name, title);
-    std::vector<std::size_t> chosen;
-    if (written) {
+    plot_data(handle, shape, title, [&](BlockWriter &writer, const CommandLine &line) {
+        if (!write_pair_rows(writer, x, y, rows, &preview))
+            return false;
+        std::vector<std::size_t> chosen;
         const bool some = choose(line, chosen);
-        BlockWriter rewriter(handle, file.fd);
-        written = ftruncate(file.fd, 0) == 0 && lseek(file.fd, 0, SEEK_SET) == 0 &&
-                  write_pair_rows(rewriter, x, y, rows, some ? &chosen : nullptr);
-    }
-    if (keep_data_file(handle, file, written) && send_line(handle, line))
-        count_plot(handle);
+        writer.start_over();
+        return write_pair_rows(writer, x, y, rows, some ? &chosen : nullptr);
+    });
 }
 
 } // namespace chartlink

@@ -70,7 +70,7 @@ pid_t spawn_shell(int command_read, int reply_write) {
 } // namespace
 
 bool start_gnuplot(Handle &handle) {
-    int command[2], reply[2];
+    int command[2] = {-1, -1}, reply[2] = {-1, -1};
     if (!make_pipes(command, reply))
         return false;
     handle.gnuplot_pid = spawn_shell(command[0], reply[1]);

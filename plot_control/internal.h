@@ -264,6 +264,10 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
 // sync.
 bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer);
 
+// Reads count numbers separated by single blanks, the whole text; false
+// when it holds anything else.
+bool read_numbers(const std::string &text, double *numbers, int count);
+
 // A file name as a gnuplot string that stands for exactly that file, as
 // open() would take it: no pipe, no '~', quotes as quotes.
 std::string exact_file_name(const char *file_name);

@@ -21,6 +21,19 @@ bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer
     return true;
 }
 
+bool read_numbers(const std::string &text, double *numbers, int count) {
+    const char *at = text.data(), *const last = text.data() + text.size();
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && (at == last || *at++ != ' '))
+            return false;
+        const auto [end, error] = std::from_chars(at, last, numbers[i]);
+        if (error != std::errc())
+            return false;
+        at = end;
+    }
+    return at == last;
+}
+
 namespace {
 
 // 0 with answer.value, 1 with the message in last_error, or -1.
@@ -38,15 +51,10 @@ int ask_value(Handle &handle, Asked::Kind kind, const char *expression, int time
 
 // "<real part> <imaginary part>", each as %.17g wrote it: exact.
 bool read_real(const std::string &text, double &value) {
-    const char *const last = text.data() + text.size();
-    double real = 0, imaginary = 0;
-    const auto [real_end, real_error] = std::from_chars(text.data(), last, real);
-    if (real_error != std::errc() || real_end == last || *real_end != ' ')
+    double parts[2];
+    if (!read_numbers(text, parts, 2) || parts[1] != 0)
         return false;
-    const auto [end, error] = std::from_chars(real_end + 1, last, imaginary);
-    if (error != std::errc() || end != last || imaginary != 0)
-        return false;
-    value = real;
+    value = parts[0];
     return true;
 }
 

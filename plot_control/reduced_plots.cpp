@@ -8,7 +8,6 @@
 // come out the same) tells where the plot area lies, without touching the caller's output, terminal
 // or graph.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -98,19 +97,6 @@ struct Mapping {
                (x >= std::min(min, max) && x <= std::max(min, max) && y >= y_low && y <= y_high);
     }
 };
-
-bool read_numbers(const std::string &text, double *numbers, int count) {
-    const char *at = text.data(), *const last = text.data() + text.size();
-    for (int i = 0; i < count; ++i) {
-        while (at < last && *at == ' ')
-            ++at;
-        const auto [end, error] = std::from_chars(at, last, numbers[i]);
-        if (error != std::errc())
-            return false;
-        at = end;
-    }
-    return at == last;
-}
 
 // After the probe: the plot area in terminal units, the x range, and
 // whether the probe went without error.

@@ -165,23 +165,18 @@ std::string closing_text(const ReplyChannel &reply, unsigned long number, const 
     return text;
 }
 
-// Sends a blank line and the request's lines, in one write when they fit,
-// else one by one. A blank line ends a caller's "pause -1" (which reads the
-// next line) or a line ending in a backslash (which joins it) harmlessly.
+// Sends a request's lines in one write when they fit, else one by one (the
+// first two together).
 bool send_request(Handle &handle, const CommandLine *const lines[], std::size_t count,
                   const Deadline &deadline) {
-    static const CommandLine blank{};
-    const CommandLine *all[8] = {&blank};
-    std::size_t total = 1;
-    for (std::size_t i = 0; i < count; ++i) {
-        all[i + 1] = lines[i];
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < count; ++i)
         total += std::strlen(lines[i]->text) + 1;
-    }
     _GNUPLOT_CTRL_ *record = &handle.record;
     if (total <= PIPE_BUF)
-        return send_lines_by(record, all, count + 1, deadline);
-    for (std::size_t i = 0; i <= count; i += i == 0 ? 2 : 1) {
-        if (!send_lines_by(record, all + i, i == 0 ? 2 : 1, deadline))
+        return send_lines_by(record, lines, count, deadline);
+    for (std::size_t i = 0; i < count; i += i == 0 ? 2 : 1) {
+        if (!send_lines_by(record, lines + i, i == 0 ? 2 : 1, deadline))
             return false;
     }
     return true;
@@ -198,25 +193,6 @@ bool format_request(const ReplyChannel &reply, unsigned long number, const Asked
         return format_own_command(closing, "%s", close.c_str());
     const std::string one_line = std::string(opening.text) + ";" + close;
     return format_own_command(opening, "%s", one_line.c_str());
-}
-
-// 'c' and 7 letters or digits, from random bits where the system has them
-// at hand, else from what tells this handle apart.
-void name_tag(ReplyChannel &reply) {
-    unsigned long long bits = 0;
-    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
-        timespec now{};
-        clock_gettime(CLOCK_REALTIME, &now);
-        bits = static_cast<unsigned long long>(now.tv_nsec) * 0x9E3779B97F4A7C15ULL ^
-               static_cast<unsigned long long>(getpid()) << 32 ^
-               reinterpret_cast<std::uintptr_t>(&reply);
-    }
-    constexpr char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    char *out = reply.tag;
-    *out++ = 'c';
-    for (int i = 0; i < 7; ++i, bits /= 36)
-        *out++ = digits[bits % 36];
-    *out = '\0';
 }
 
 void report_failure(Outcome outcome) {
@@ -264,8 +240,23 @@ int sync_with_gnuplot(Handle &handle, int timeout_ms) {
 
 } // namespace
 
+// 'c' and 7 letters or digits, from random bits where the system has them
+// at hand, else from what tells this handle apart.
 void name_reply_channel(ReplyChannel &reply) {
-    name_tag(reply);
+    unsigned long long bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        bits = static_cast<unsigned long long>(now.tv_nsec) * 0x9E3779B97F4A7C15ULL ^
+               static_cast<unsigned long long>(getpid()) << 32 ^
+               reinterpret_cast<std::uintptr_t>(&reply);
+    }
+    constexpr char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    char *out = reply.tag;
+    *out++ = 'c';
+    for (int i = 0; i < 7; ++i, bits /= 36)
+        *out++ = digits[bits % 36];
+    *out = '\0';
 }
 
 Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
@@ -275,8 +266,11 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
     CommandLine opening, closing;
     if (between_count > 5 || !format_request(reply, number, asked, between_count, opening, closing))
         return Outcome::refused;
-    const CommandLine *lines[7] = {&opening};
-    std::size_t count = 1;
+    // A blank line first ends a caller's "pause -1" (which reads the next
+    // line) or a line ending in a backslash (which joins it) harmlessly.
+    static const CommandLine blank{};
+    const CommandLine *lines[8] = {&blank, &opening};
+    std::size_t count = 2;
     for (std::size_t i = 0; i < between_count; ++i)
         lines[count++] = between[i];
     if (between_count > 0 || asked.kind != Asked::nothing)
