@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "chartlink.hpp"
@@ -130,6 +133,10 @@ TEST(CppLayer, SaysSoWhenGnuplotHasEnded) {
         test::Capture errors(2);
         EXPECT_EQ(gnuplot_sync(plot.handle(), 10000), -1); // returns once it has gone
     }
+    // Its standard input may outlive its answers by a moment.
+    pollfd input{fileno(plot.handle()->command_stream), 0, 0};
+    for (int tries = 0; tries < 1000 && poll(&input, 1, 0) == 0; ++tries)
+        usleep(10000);
     const std::vector<double> values{1, 2};
     for (const auto &call : std::vector<std::function<void()>>{
              [&] { plot.plot(values); }, [&] { plot.plot_equation("x"); },
