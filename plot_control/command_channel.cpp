@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,15 +20,27 @@
 namespace chartlink {
 namespace {
 
-// Waits until the pipe has room or the deadline passes; false without room.
-bool room_by(int fd, const Deadline &deadline) {
+// Waits until the command pipe has room or the deadline passes; false
+// without room. Answers that arrive meanwhile are taken in: a gnuplot
+// blocked on writing a late answer reads no commands.
+bool room_by(Handle &handle, const Deadline &deadline) {
+    const int fd = fileno(handle.record.command_stream);
+    int reply_fd = handle.reply.read_fd;
     for (;;) {
-        pollfd pipe{fd, POLLOUT, 0};
-        const int ready = poll(&pipe, 1, deadline.left_ms());
-        if (ready > 0)
-            return (pipe.revents & POLLOUT) != 0;
-        if (ready == 0 || errno != EINTR)
+        pollfd watched[] = {{fd, POLLOUT, 0}, {reply_fd, POLLIN, 0}};
+        const int ready = poll(watched, 2, deadline.left_ms());
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
             return false;
+        if (watched[1].revents & POLLIN)
+            read_available(reply_fd, handle.reply.unread);
+        else if (watched[1].revents != 0)
+            reply_fd = -1; // no writer left: nothing more to take in
+        if (watched[0].revents & (POLLERR | POLLHUP))
+            return false;
+        if (watched[0].revents & POLLOUT)
+            return true;
     }
 }
 
@@ -35,10 +48,11 @@ bool room_by(int fd, const Deadline &deadline) {
 // stream's buffer holds no more than PIPE_BUF bytes, so once the pipe has
 // room one write takes them all, and no signal can interrupt it halfway
 // (stdio would drop what it did not take).
-bool flush_callers_bytes(FILE *stream, const Deadline &deadline) {
+bool flush_callers_bytes(Handle &handle, const Deadline &deadline) {
+    FILE *stream = handle.record.command_stream;
     if (__fpending(stream) == 0)
         return true;
-    return room_by(fileno(stream), deadline) && std::fflush(stream) == 0;
+    return room_by(handle, deadline) && std::fflush(stream) == 0;
 }
 
 // One attempt that takes the whole text or nothing: it is no longer than
@@ -56,20 +70,19 @@ bool write_if_room(int fd, const char *data, std::size_t size) {
     return written == static_cast<ssize_t>(size);
 }
 
-bool write_by(int fd, const char *data, std::size_t size, const Deadline &deadline) {
-    if (deadline.unlimited())
-        return write_all(fd, data, size);
+bool write_by(Handle &handle, const char *data, std::size_t size, const Deadline &deadline) {
+    const int fd = fileno(handle.record.command_stream);
     while (!write_if_room(fd, data, size)) {
-        if (errno != EAGAIN || !room_by(fd, deadline))
+        if (errno != EAGAIN || !room_by(handle, deadline))
             return false;
     }
     return true;
 }
 
-long long monotonic_ms() {
+long long monotonic_ns() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
 // Formats into line; false, with the message, when the result cannot be
@@ -108,6 +121,23 @@ SigpipeBlock::~SigpipeBlock() {
     pthread_sigmask(SIG_SETMASK, &saved_mask_, nullptr);
 }
 
+void read_available(int fd, std::string &into) {
+    char chunk[4096];
+    ssize_t got;
+    while ((got = read(fd, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
+        if (got > 0)
+            into.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+int move_off_standard_streams(int fd) {
+    if (fd > STDERR_FILENO || fd < 0)
+        return fd;
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    close(fd);
+    return moved;
+}
+
 bool write_all(int fd, const char *data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = write(fd, data, size);
@@ -135,10 +165,15 @@ bool format_own_command(CommandLine &line, const char *format, ...) {
     return true;
 }
 
-Deadline::Deadline(int timeout_ms) : at_ms_(timeout_ms < 0 ? -1 : monotonic_ms() + timeout_ms) {}
+Deadline::Deadline(int timeout_ms)
+    : at_ns_(timeout_ms < 0 ? -1 : monotonic_ns() + timeout_ms * 1000000LL) {}
 
+// Rounded up, so that a wait never ends before its time.
 int Deadline::left_ms() const {
-    return unlimited() ? -1 : static_cast<int>(std::max(0LL, at_ms_ - monotonic_ms()));
+    if (unlimited())
+        return -1;
+    const long long left_ns = std::max(0LL, at_ns_ - monotonic_ns());
+    return static_cast<int>((left_ns + 999999) / 1000000);
 }
 
 bool send_lines_by(_GNUPLOT_CTRL_ *handle, const CommandLine *const lines[], std::size_t count,
@@ -153,9 +188,12 @@ bool send_lines_by(_GNUPLOT_CTRL_ *handle, const CommandLine *const lines[], std
         size += length;
         joined[size++] = '\n';
     }
+    Handle &owner = handle_of(handle);
     SigpipeBlock quiet;
-    return flush_callers_bytes(handle->command_stream, deadline) &&
-           write_by(fileno(handle->command_stream), joined, size, deadline);
+    if (!flush_callers_bytes(owner, deadline) || !write_by(owner, joined, size, deadline))
+        return false;
+    owner.boundary.feed(joined, size);
+    return true;
 }
 
 bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &deadline) {

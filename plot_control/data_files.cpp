@@ -88,8 +88,12 @@ bool data_slot_free(const _GNUPLOT_CTRL_ *handle) {
 bool create_data_file(NewDataFile &file) {
     std::memcpy(file.name, data_file_template, sizeof file.name);
     file.fd = mkostemp(file.name, O_CLOEXEC);
-    if (file.fd != -1)
-        return true;
+    if (file.fd != -1) {
+        file.fd = move_off_standard_streams(file.fd);
+        if (file.fd != -1)
+            return true;
+        std::remove(file.name); // made, but no descriptor left to write it through
+    }
     std::fputs("cannot create temporary file: exiting plot", stderr);
     return false;
 }

@@ -39,17 +39,35 @@ void close_pair(int (&fds)[2]) {
     }
 }
 
-// Both pipes close-on-exec, with their child ends above descriptor 3; our
-// read end of the reply pipe never blocks.
+bool keep_off_standard_streams(int &fd) {
+    fd = move_off_standard_streams(fd);
+    return fd != -1;
+}
+
+// Both pipes close-on-exec, with their child ends above descriptor 3 and
+// ours above 2; our read end of the reply pipe never blocks.
 bool make_pipes(int (&command)[2], int (&reply)[2]) {
     if (pipe2(command, O_CLOEXEC) != 0)
         return false;
     if (pipe2(reply, O_CLOEXEC) == 0 && move_above_reply_fd(command[0]) &&
-        move_above_reply_fd(reply[1]) && fcntl(reply[0], F_SETFL, O_NONBLOCK) == 0)
+        move_above_reply_fd(reply[1]) && keep_off_standard_streams(command[1]) &&
+        keep_off_standard_streams(reply[0]) && fcntl(reply[0], F_SETFL, O_NONBLOCK) == 0)
         return true;
     close_pair(command);
     close_pair(reply);
     return false;
+}
+
+// gnuplot's standard output and error are the caller's; where the caller
+// has closed them, /dev/null, so that no file gnuplot opens takes their
+// place.
+bool give_closed_streams_null(posix_spawn_file_actions_t &actions) {
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        if (fcntl(fd, F_GETFD) == -1 &&
+            posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_WRONLY, 0) != 0)
+            return false;
+    }
+    return true;
 }
 
 pid_t spawn_shell(int command_read, int reply_write) {
@@ -59,7 +77,8 @@ pid_t spawn_shell(int command_read, int reply_write) {
     pid_t pid = -1;
     char sh[] = "sh", dash_c[] = "-c", gnuplot[] = "gnuplot";
     char *argv[] = {sh, dash_c, gnuplot, nullptr};
-    if (posix_spawn_file_actions_adddup2(&actions, command_read, STDIN_FILENO) != 0 ||
+    if (!give_closed_streams_null(actions) ||
+        posix_spawn_file_actions_adddup2(&actions, command_read, STDIN_FILENO) != 0 ||
         posix_spawn_file_actions_adddup2(&actions, reply_write, reply_fd_in_gnuplot) != 0 ||
         posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ) != 0)
         pid = -1;

@@ -57,6 +57,32 @@ struct RetiringFile {
 // system calls for a million points down to a few dozen.
 constexpr std::size_t data_block_size = 1024 * 1024;
 
+// Where the lines sent so far leave gnuplot's reader: at the start of a
+// command, or within one (after a line ending in a backslash, inside an
+// open '{' block or a datablock). See command_boundary.cpp.
+class CommandBoundary {
+public:
+    // Takes lines as they are sent, each ending in a newline.
+    void feed(const char *text, std::size_t size);
+    // True when gnuplot takes the next line as the start of a command.
+    bool at_command_start() const;
+    // The '{' that text read on its own leaves open.
+    static int open_braces(const char *text);
+
+private:
+    enum class Within { code, double_quoted, single_quoted, comment };
+    void take(char c);
+    void take_line(const char *line, std::size_t size);
+    void end_statement();
+
+    Within within_ = Within::code;
+    bool escaped_ = false; // after a backslash in a double-quoted string
+    bool joined_ = false;  // the last line ended in a backslash
+    int depth_ = 0;        // '{' open
+    std::string statement_;
+    std::string datablock_end_; // inside a datablock: the line that ends it
+};
+
 // Where gnuplot's answers arrive: a pipe that gnuplot holds as its
 // descriptor 3; see reply_channel.cpp.
 struct ReplyChannel {
@@ -76,6 +102,7 @@ struct Handle {
     _GNUPLOT_CTRL_ record{};
     pid_t gnuplot_pid = -1;
     pid_t opener_pid = -1; // a forked child's close leaves gnuplot and the files alone
+    CommandBoundary boundary;
     ReplyChannel reply;
     FileFacts table[CHARTLINK_MAX_TEMP_FILES]; // beside record.temp_files, slot for slot
     std::vector<NamedFile> shown;              // the graph still on screen after a reset
@@ -110,12 +137,12 @@ class Deadline {
 public:
     // timeout_ms from now; a negative timeout_ms never passes.
     explicit Deadline(int timeout_ms);
-    bool unlimited() const { return at_ms_ < 0; }
+    bool unlimited() const { return at_ns_ < 0; }
     // What poll() takes: -1 without a limit, 0 once passed.
     int left_ms() const;
 
 private:
-    long long at_ms_;
+    long long at_ns_; // on the monotonic clock
 };
 
 // As send_line(), but gives up, sending nothing, when the pipe has no room
@@ -146,6 +173,15 @@ private:
 
 // Writes every byte, retrying short writes and EINTR. False on failure.
 bool write_all(int fd, const char *data, std::size_t size);
+
+// Appends what a non-blocking descriptor has to read, without waiting.
+void read_available(int fd, std::string &into);
+
+// A descriptor the library keeps is never 0, 1 or 2: with the caller's
+// standard streams closed, it would take their place, and whatever the
+// program prints would reach it. Returns fd, or its close-on-exec copy
+// above 2 (the original closed); -1 when none can be made.
+int move_off_standard_streams(int fd);
 
 // ---- gnuplot's process ------------------------------------------------
 
@@ -242,26 +278,33 @@ struct Asked {
     const char *expression = nullptr; // in gnuplot's syntax, for number or text
 };
 
+// refused: a line of the request could not be made (said on standard
+// error); unfinished: the caller's last command is still being read, so
+// nothing was sent.
+enum class Outcome { answered, ended, timed_out, refused, unfinished };
+
 struct Answer {
+    Outcome outcome = Outcome::answered;
     std::string error; // gnuplot's message for the request's own lines, else empty
     bool has_value = false;
     std::string value; // a number as "<real part> <imaginary part>", or the text
 };
 
-enum class Outcome { answered, ended, timed_out, refused };
+// Says on standard error why a request was not answered, and so what
+// could not be done: "gnuplot has ended: <consequence>\n" and the like.
+void report_failure(Outcome outcome, const char *consequence);
 
 // Sends a request, with a save's lines (at most 5) between its opening and
 // closing lines, and waits for its answer. With lines between, errors from
 // before them are kept for the next sync and answer.error is theirs alone;
-// otherwise it is gnuplot's latest. Says why on standard error when not
-// answered.
+// otherwise it is gnuplot's latest. Says nothing when not answered.
 Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
                     std::size_t between_count, const Deadline &deadline, Answer &answer);
 
 // Asks gnuplot for a value, as the gets do: true with answer.value; false
-// with gnuplot's message in answer.error, or with none when gnuplot gave no
-// answer (said on standard error). An error from before waits for the next
-// sync.
+// with gnuplot's message in answer.error, or with none and why in
+// answer.outcome when gnuplot gave no answer (nothing said). An error from
+// before waits for the next sync.
 bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer);
 
 // Reads count numbers separated by single blanks, the whole text; false

@@ -1,5 +1,7 @@
 // Values read back from gnuplot: numbers exact, texts whole.
+#include <cctype>
 #include <charconv>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -8,7 +10,8 @@
 namespace chartlink {
 
 bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer) {
-    if (ask_gnuplot(handle, asked, nullptr, 0, Deadline(timeout_ms), answer) != Outcome::answered)
+    answer.outcome = ask_gnuplot(handle, asked, nullptr, 0, Deadline(timeout_ms), answer);
+    if (answer.outcome != Outcome::answered)
         return false;
     if (!answer.has_value) {
         if (answer.error.empty())
@@ -21,7 +24,32 @@ bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer
     return true;
 }
 
-bool read_numbers(const std::string &text, double *numbers, int count) {
+namespace {
+
+// gnuplot's sprintf writes the decimal sign of the locale gnuplot was told
+// to use ("set decimalsign locale"): a comma, or several bytes. No decimal
+// sign is a letter, a digit, a sign or a blank, so each run of other bytes
+// stands for one.
+std::string with_decimal_points(const std::string &text) {
+    std::string plain;
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        if (std::isalnum(c) != 0 || std::strchr("+-. ", c) != nullptr) {
+            plain += text[at++];
+            continue;
+        }
+        plain += '.';
+        while (at < text.size() && std::isalnum(static_cast<unsigned char>(text[at])) == 0 &&
+               std::strchr("+-. ", text[at]) == nullptr)
+            ++at;
+    }
+    return plain;
+}
+
+} // namespace
+
+bool read_numbers(const std::string &raw, double *numbers, int count) {
+    const std::string text = with_decimal_points(raw);
     const char *at = text.data(), *const last = text.data() + text.size();
     for (int i = 0; i < count; ++i) {
         if (i > 0 && (at == last || *at++ != ' '))
@@ -43,8 +71,10 @@ int ask_value(Handle &handle, Asked::Kind kind, const char *expression, int time
     reply.last_error.clear();
     if (value_of(handle, {kind, expression}, timeout_ms, answer))
         return 0;
-    if (answer.error.empty())
+    if (answer.outcome != Outcome::answered) {
+        report_failure(answer.outcome, "no value read");
         return -1;
+    }
     reply.last_error = std::move(answer.error);
     return 1;
 }

@@ -87,15 +87,6 @@ bool take_records(Handle &handle, unsigned long number, Answer &answer) {
     return false;
 }
 
-void read_available(ReplyChannel &reply) {
-    char chunk[4096];
-    ssize_t got;
-    while ((got = read(reply.read_fd, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
-        if (got > 0)
-            reply.unread.append(chunk, static_cast<std::size_t>(got));
-    }
-}
-
 bool gnuplot_has_ended(const Handle &handle) {
     pollfd pipe{fileno(handle.record.command_stream), 0, 0};
     return poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0;
@@ -117,7 +108,7 @@ Outcome wait_for_answer(Handle &handle, unsigned long number, const Deadline &de
         if (ready < 0 && errno != EINTR)
             return Outcome::ended;
         if (watched[0].revents & POLLIN)
-            read_available(reply);
+            read_available(reply.read_fd, reply.unread);
         else if ((watched[0].revents & POLLHUP) || (watched[1].revents & (POLLERR | POLLHUP)))
             return Outcome::ended;
         else if (ready == 0)
@@ -134,21 +125,51 @@ std::string record_print(const ReplyChannel &reply, unsigned long number, char k
     return "print \"" + tag + std::to_string(number) + kind + "\"." + payload + ".\"" + tag + "\"";
 }
 
-// set print "/dev/fd/3"[;<E record>;reset errors][;<V record>]: the errors
-// from before come apart from the request's own only where its own lines
-// follow (a save); a value's record comes only when it could be evaluated.
+// The variable a get's value passes through: the tag with another first
+// letter, so that gnuplot's echo of a failing expression shows no tag.
+std::string value_name(const ReplyChannel &reply) {
+    std::string name = reply.tag;
+    name[0] = 'v';
+    return name;
+}
+
+// eval '<text>': inside single quotes gnuplot takes any byte but a line
+// break as text, so no expression can end the line early or make gnuplot
+// drop it; a quote is doubled.
+std::string eval_of(const std::string &text) {
+    std::string line = "eval '";
+    for (const char c : text) {
+        line += c;
+        if (c == '\'')
+            line += '\'';
+    }
+    return line + "'";
+}
+
+// <v>=(<expression>): a '{' the expression leaves open is closed, or gnuplot
+// would read the request's next lines as part of it.
+std::string assign_value(const std::string &name, const char *expression) {
+    const int open = CommandBoundary::open_braces(expression);
+    return eval_of(name + "=(" + expression + ")" + std::string(static_cast<std::size_t>(open), '}'));
+}
+
+// set print "/dev/fd/3"[;<E record>;reset errors][;<value>;<V record>]: the
+// errors from before come apart from the request's own only where its own
+// lines follow (a save); a value's record comes only when it could be
+// evaluated.
 bool format_opening(CommandLine &line, const ReplyChannel &reply, unsigned long number,
                     const Asked &asked, bool lines_follow) {
     std::string text = "set print \"/dev/fd/3\"";
     if (lines_follow)
         text += ";" + record_print(reply, number, 'E', "GPVAL_ERRMSG") + ";reset errors";
-    const std::string tag = reply.tag;
+    const std::string tag = reply.tag, value = value_name(reply);
     if (asked.kind == Asked::number) // kept, so that its imaginary part can be told too
-        text += ";" + record_print(reply, number, 'V',
-                                   "sprintf(\"%.17g %.17g\"," + tag + "=(" + asked.expression +
-                                       "),imag(" + tag + "))");
+        text += ";" + assign_value(value, asked.expression) + ";" +
+                eval_of(value + "=sprintf(\"%.17g %.17g\"," + value + ",imag(" + value + "))") +
+                ";" + record_print(reply, number, 'V', value);
     else if (asked.kind == Asked::text)
-        text += ";" + record_print(reply, number, 'V', std::string("(") + asked.expression + ")");
+        text += ";" + assign_value(value, asked.expression) + ";" +
+                eval_of(value + "=\"\"." + value) + ";" + record_print(reply, number, 'V', value);
     else if (asked.kind == Asked::settings) // the record's payload: a newline, then the settings
         text += ";print \"" + tag + std::to_string(number) +
                 "V\";unset print;save set \"/dev/fd/3\";set print \"/dev/fd/3\";print \"" + tag +
@@ -156,12 +177,12 @@ bool format_opening(CommandLine &line, const ReplyChannel &reply, unsigned long 
     return format_own_command(line, "%s", text.c_str());
 }
 
-// <R record>;reset errors;unset print[;undefine <tag>]
+// <R record>;reset errors;unset print[;undefine <v>]
 std::string closing_text(const ReplyChannel &reply, unsigned long number, const Asked &asked) {
     std::string text =
         record_print(reply, number, 'R', "GPVAL_ERRMSG") + ";reset errors;unset print";
-    if (asked.kind == Asked::number)
-        text += std::string(";undefine ") + reply.tag;
+    if (asked.kind == Asked::number || asked.kind == Asked::text)
+        text += ";undefine " + value_name(reply);
     return text;
 }
 
@@ -183,23 +204,17 @@ bool send_request(Handle &handle, const CommandLine *const lines[], std::size_t 
 }
 
 // The request's lines: the opening line, the lines between and the closing
-// line; or, with nothing between and nothing asked, both on one line.
+// line, which sets print again in case a line before it could not; or,
+// with nothing between and nothing asked, both on one line.
 bool format_request(const ReplyChannel &reply, unsigned long number, const Asked &asked,
                     std::size_t between_count, CommandLine &opening, CommandLine &closing) {
     if (!format_opening(opening, reply, number, asked, between_count > 0))
         return false;
     const std::string close = closing_text(reply, number, asked);
     if (between_count > 0 || asked.kind != Asked::nothing)
-        return format_own_command(closing, "%s", close.c_str());
+        return format_own_command(closing, "set print \"/dev/fd/3\";%s", close.c_str());
     const std::string one_line = std::string(opening.text) + ";" + close;
     return format_own_command(opening, "%s", one_line.c_str());
-}
-
-void report_failure(Outcome outcome) {
-    if (outcome == Outcome::ended)
-        std::fputs("gnuplot has ended: cannot sync\n", stderr);
-    else if (outcome == Outcome::timed_out)
-        std::fputs("gnuplot did not answer in time\n", stderr);
 }
 
 // 1 with the error kept for the next sync, else 0.
@@ -215,12 +230,12 @@ int report_earlier_error(ReplyChannel &reply) {
 int sync_without_waiting(Handle &handle) {
     ReplyChannel &reply = handle.reply;
     Answer ignored;
-    read_available(reply);
+    read_available(reply.read_fd, reply.unread);
     take_records(handle, 0, ignored);
     if (reply.answered == reply.last_request)
         return report_earlier_error(reply);
     if (gnuplot_has_ended(handle))
-        report_failure(Outcome::ended);
+        report_failure(Outcome::ended, "cannot sync");
     return -1;
 }
 
@@ -231,14 +246,25 @@ int sync_with_gnuplot(Handle &handle, int timeout_ms) {
         return sync_without_waiting(handle);
     Answer answer;
     const Outcome outcome = ask_gnuplot(handle, {}, nullptr, 0, Deadline(timeout_ms), answer);
-    if (outcome != Outcome::answered)
+    if (outcome != Outcome::answered) {
+        report_failure(outcome, "cannot sync");
         return -1;
+    }
     if (!answer.error.empty()) // gnuplot's latest: the sync reports one error
         reply.earlier_error = std::move(answer.error);
     return report_earlier_error(reply);
 }
 
 } // namespace
+
+void report_failure(Outcome outcome, const char *consequence) {
+    if (outcome == Outcome::ended)
+        std::fprintf(stderr, "gnuplot has ended: %s\n", consequence);
+    else if (outcome == Outcome::timed_out)
+        std::fputs("gnuplot did not answer in time\n", stderr);
+    else if (outcome == Outcome::unfinished)
+        std::fprintf(stderr, "the last command is unfinished: %s\n", consequence);
+}
 
 // 'c' and 7 letters or digits, from random bits where the system has them
 // at hand, else from what tells this handle apart.
@@ -262,6 +288,8 @@ void name_reply_channel(ReplyChannel &reply) {
 Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
                     std::size_t between_count, const Deadline &deadline, Answer &answer) {
     ReplyChannel &reply = handle.reply;
+    if (!handle.boundary.at_command_start())
+        return Outcome::unfinished;
     const unsigned long number = reply.last_request + 1;
     CommandLine opening, closing;
     if (between_count > 5 || !format_request(reply, number, asked, between_count, opening, closing))
@@ -275,15 +303,10 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
         lines[count++] = between[i];
     if (between_count > 0 || asked.kind != Asked::nothing)
         lines[count++] = &closing;
-    Outcome outcome = Outcome::answered;
     if (!send_request(handle, lines, count, deadline))
-        outcome = gnuplot_has_ended(handle) ? Outcome::ended : Outcome::timed_out;
-    else {
-        reply.last_request = number;
-        outcome = wait_for_answer(handle, number, deadline, answer);
-    }
-    report_failure(outcome);
-    return outcome;
+        return gnuplot_has_ended(handle) ? Outcome::ended : Outcome::timed_out;
+    reply.last_request = number;
+    return wait_for_answer(handle, number, deadline, answer);
 }
 
 } // namespace chartlink

@@ -79,8 +79,11 @@ int save_graph(Handle &handle, const char *file_name) {
     format_own_command(pop, "set terminal pop");
     const CommandLine *const lines[] = {&push, &terminal, &draw, &unset_output, &pop};
     Answer answer;
-    if (ask_gnuplot(handle, {}, lines, std::size(lines), Deadline(-1), answer) != Outcome::answered)
+    const Outcome outcome = ask_gnuplot(handle, {}, lines, std::size(lines), Deadline(-1), answer);
+    if (outcome != Outcome::answered) {
+        report_failure(outcome, "not saved");
         return -1;
+    }
     handle.reply.last_error = std::move(answer.error);
     return handle.reply.last_error.empty() ? 0 : 1;
 }

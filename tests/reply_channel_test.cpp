@@ -73,7 +73,7 @@ TEST(Save, SendsItsLinesThenASync) {
     };
     const auto request = [&](const char *number, const std::string &between) {
         return "\nset print \"/dev/fd/3\";" + numbered(number, "E") + "\n" + between +
-               numbered(number, "R") + ";unset print\n";
+               "set print \"/dev/fd/3\";" + numbered(number, "R") + ";unset print\n";
     };
     const std::string sync = "\nset print \"/dev/fd/3\";" + numbered("2", "R") + ";unset print\n";
     EXPECT_TRUE(std::regex_match(
@@ -143,32 +143,48 @@ TEST(Save, WritesCompleteFilesBeforeCloseAndKeepsTheCallersTerminal) {
 }
 
 // What a caller's own line does to gnuplot's input or its messages must not
-// lose, fake or shift an answer.
+// lose, fake or shift an answer; where gnuplot still reads the caller's
+// command, a request is refused and nothing is sent.
 TEST(Sync, NoCallersLineSwallowsFakesOrMisreportsAnAnswer) {
+    const char *const unfinished = "the last command is unfinished: cannot sync\n";
     const struct {
         const char *line;
         int result;
         const char *error;
+        const char *said;
     } cases[] = {
-        {"pause -1", 0, ""},   // reads the next line
-        {"print 1 \\", 0, ""}, // joins the next line
-        {"n = system(\"false\")", 0, ""},
-        {"exit error \"first\\nsecond\"", 1, "first\nsecond"},
-        {"exit error \"chartlink-sync 6 0 \"", 1, "chartlink-sync 6 0 "},
-        {"set print \"/dev/fd/3\"; print "
-         "\"chartlink_0123456789abcdef:7:R:chartlink_0123456789abcdef;"
-         "7\"; unset print; pause 3",
-         -1, ""},
+        {"pause -1", 0, "", ""}, // reads the next line
+        {"print 1 \\", -1, "", unfinished},
+        {"+ 1 # {", 0, "", ""},
+        {"if (1) { print '}' # }", -1, "", unfinished},
+        {"print \"{\" }", 0, "", ""},
+        {"$d << EOD", -1, "", unfinished},
+        {"print 2", -1, "", unfinished},
+        {"EODX", 0, "", ""},
+        {"n = system(\"false\")", 0, "", ""},
+        {"exit error \"first\\nsecond\"", 1, "first\nsecond", ""},
+        {"exit error \"chartlink-sync 6 0 \"", 1, "chartlink-sync 6 0 ", ""},
+        // Records of this very format, for the requests to come, under another tag.
+        {"set print \"/dev/fd/3\"; do for [i=1:40] { print sprintf(\"cforged1%dRforgedcforged1\", "
+         "i) }; unset print",
+         0, "", ""},
     };
     RealGnuplot gnuplot;
     _GNUPLOT_CTRL_ *h = gnuplot.handle;
     ASSERT_NE(h, nullptr);
-    test::Capture errors(2);
     for (const auto &c : cases) {
+        test::Capture errors(2);
         gnuplot_cmd(h, "%s", c.line);
-        EXPECT_EQ(gnuplot_sync(h, 1500), c.result) << c.line;
+        EXPECT_EQ(gnuplot_sync(h, -1), c.result) << c.line;
         EXPECT_EQ(gnuplot_last_error(h), std::string(c.error)) << c.line;
+        if (*c.said != '\0') {
+            EXPECT_EQ(errors.text(), c.said) << c.line;
+        }
     }
+    EXPECT_EQ(gnuplot_get_text(h, "$d[1]", nullptr, -1), -1);
+    const char *text = nullptr;
+    EXPECT_EQ(gnuplot_get_text(h, "$d[1].' '.|$d|", &text, -1), 0) << gnuplot_last_error(h);
+    EXPECT_STREQ(text, "print 2 1") << "the datablock took its line";
     EXPECT_EQ(gnuplot_sync(h, -1), 0);
 }
 
