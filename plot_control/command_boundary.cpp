@@ -107,8 +107,8 @@ void CommandBoundary::take_line(const char *line, std::size_t size) {
 void CommandBoundary::feed(const char *text, std::size_t size) {
     const char *const end = text + size;
     for (const char *line = text; line < end;) {
-        const char *newline =
-            static_cast<const char *>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+        const char *newline = static_cast<const char *>(
+            std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
         if (newline == nullptr)
             newline = end;
         take_line(line, static_cast<std::size_t>(newline - line));

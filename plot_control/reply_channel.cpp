@@ -150,7 +150,8 @@ std::string eval_of(const std::string &text) {
 // would read the request's next lines as part of it.
 std::string assign_value(const std::string &name, const char *expression) {
     const int open = CommandBoundary::open_braces(expression);
-    return eval_of(name + "=(" + expression + ")" + std::string(static_cast<std::size_t>(open), '}'));
+    return eval_of(name + "=(" + expression + ")" +
+                   std::string(static_cast<std::size_t>(open), '}'));
 }
 
 // set print "/dev/fd/3"[;<E record>;reset errors][;<value>;<V record>]: the

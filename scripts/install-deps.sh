@@ -22,24 +22,38 @@ test | bench)
     need clang command -v clang++
     need pkg-config command -v pkg-config
     need clang-format command -v clang-format
+    need locales test -f /usr/share/i18n/locales/de_DE
     ;;
 esac
 if [ "${1:-demo}" = bench ]; then
     need libbenchmark-dev test -f /usr/include/benchmark/benchmark.h
 fi
 
-[ -z "$missing" ] && exit 0
+# The tests read numbers back from a gnuplot told to write German ones.
+german_locale() {
+    case ${1:-demo} in
+    test | bench) locale -a 2>/dev/null | grep -qix 'de_DE.utf-\{0,1\}8' ;;
+    *) true ;;
+    esac
+}
+
+if [ -z "$missing" ] && german_locale "$@"; then
+    exit 0
+fi
 
 if [ "$(id -u)" = 0 ]; then
     sudo=""
 elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
     sudo="sudo"
 else
-    echo "chartlink needs:$missing" >&2
-    echo "install them with: sudo apt-get install$missing" >&2
+    [ -z "$missing" ] || echo "chartlink needs:$missing; install them with: sudo apt-get install$missing" >&2
+    german_locale "$@" || echo "the tests need the locale de_DE.UTF-8: sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8" >&2
     exit 1
 fi
-echo "installing:$missing"
-$sudo apt-get update -q
-# shellcheck disable=SC2086 # one word per package
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $missing
+if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    $sudo apt-get update -q
+    # shellcheck disable=SC2086 # one word per package
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $missing
+fi
+german_locale "$@" || $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8

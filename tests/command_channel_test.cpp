@@ -239,10 +239,36 @@ TEST(DeadGnuplot, LeavesPendingTheSigpipeTheCallerAlreadyHad) {
     EXPECT_EQ(status, 0);
 }
 
-TEST(Pipe, IsNotInheritedByProgramsTheCallerStarts) {
-    test::run_session([](_GNUPLOT_CTRL_ *h) {
-        EXPECT_NE(fcntl(fileno(h->command_stream), F_GETFD) & FD_CLOEXEC, 0);
+// Every descriptor a handle keeps is close-on-exec and never 0, 1 or 2: a
+// program that starts with its standard streams closed must not print into
+// gnuplot.
+TEST(Pipe, IsNotInheritedByProgramsTheCallerStartsNorTakesAStandardStream) {
+    test::FakeGnuplot fake;
+    const int status = test::run_in_child([] {
+        close(STDIN_FILENO);
+        close(STDOUT_FILENO);
+        close(STDERR_FILENO);
+        std::vector<bool> open_before;
+        for (int fd = 0; fd < 256; ++fd)
+            open_before.push_back(fcntl(fd, F_GETFD) != -1);
+        _GNUPLOT_CTRL_ *handle = gnuplot_init();
+        int kept = 0;
+        for (int fd = 0; fd < 256; ++fd) {
+            const int flags = fcntl(fd, F_GETFD);
+            if (flags == -1 || open_before[static_cast<std::size_t>(fd)])
+                continue;
+            if (fd <= STDERR_FILENO || (flags & FD_CLOEXEC) == 0)
+                return 1;
+            ++kept;
+        }
+        const char line[] = "!touch printed\n";
+        (void)!write(STDOUT_FILENO, line, sizeof line - 1);
+        (void)!write(STDERR_FILENO, line, sizeof line - 1);
+        gnuplot_close(handle);
+        return kept == 2 ? 0 : 2; // the command pipe and the reply pipe
     });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(fake.received(), "");
 }
 
 TEST(Threads, OpenUseAndCloseTheirOwnHandlesAtOnce) {

@@ -141,6 +141,7 @@ TEST(DataPlots, AResetNeverWaitsForGnuplotAndCloseLeavesNothing) {
     std::fputs("set xrange [0:1]\n", handle->command_stream); // left buffered: no room
     EXPECT_EQ(gnuplot_sync(handle, 100), -1);
     EXPECT_FALSE(test::file_exists(deaf.log())) << "returned only once the stand-in had ended";
+    test::write_file(deaf.log() + ".free", "");
     gnuplot_close(handle);
     EXPECT_EQ(errors.text(), "gnuplot did not answer in time\n");
     EXPECT_EQ(test::left_behind(mark), std::vector<std::string>{});

@@ -3,8 +3,8 @@
 # and answers each request, through its descriptor 3, as gnuplot would when
 # all went well.
 # FAKE_GNUPLOT_MODE=exit: close standard input at once, touch the log, end.
-# FAKE_GNUPLOT_MODE=deaf: never read nor answer; after two seconds touch
-#   the log and end.
+# FAKE_GNUPLOT_MODE=deaf: never read nor answer; once $FAKE_GNUPLOT_LOG.free
+#   exists, touch the log and end.
 # FAKE_GNUPLOT_MODE=copy: also copy each data file named in a command to
 #   $FAKE_GNUPLOT_LOG.1, .2, ..., before the library removes it.
 mode=${FAKE_GNUPLOT_MODE:-record}
@@ -21,7 +21,7 @@ exit)
     exit
     ;;
 deaf)
-    sleep 2
+    until [ -e "$FAKE_GNUPLOT_LOG.free" ]; do sleep 0.01; done
     : >"$FAKE_GNUPLOT_LOG"
     exit
     ;;

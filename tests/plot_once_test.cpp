@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,23 +96,30 @@ TEST(PlotOnce, ConsumesInputUpToTheFirstNewlineOrItsEnd) {
 
 TEST(PlotOnce, ASignalDuringTheWaitDoesNotEndIt) {
     test::FakeGnuplot fake;
-    int input[2];
+    int input[2], handled[2];
     ASSERT_EQ(pipe(input), 0);
+    ASSERT_EQ(pipe(handled), 0);
     test::Capture out(1);
     const pid_t child = fork();
     if (child == 0) {
         dup2(input[0], 0);
         close(input[1]);
+        static int tell_fd = handled[1];
         struct sigaction interrupt {};
-        interrupt.sa_handler = [](int) {};
+        interrupt.sa_handler = [](int) { (void)!write(tell_fd, "s", 1); };
         sigaction(SIGALRM, &interrupt, nullptr); // no SA_RESTART: read fails with EINTR
-        const itimerval soon{{0, 0}, {0, 20000}};
-        setitimer(ITIMER_REAL, &soon, nullptr);
         gnuplot_plot_once(nullptr, nullptr, nullptr, nullptr, xs, nullptr, 2);
         _exit(std::getchar() == 'z' ? 0 : 1);
     }
     close(input[0]);
-    usleep(300000); // the alarm comes first, while the wait is reading
+    // The signal comes while the wait is reading its standard input.
+    const std::string reading = std::to_string(SYS_read) + " 0x0 ";
+    const std::string syscall = "/proc/" + std::to_string(child) + "/syscall";
+    while (test::read_file(syscall).rfind(reading, 0) != 0)
+        usleep(1000);
+    kill(child, SIGALRM);
+    char signalled;
+    ASSERT_EQ(read(handled[0], &signalled, 1), 1);
     ASSERT_EQ(write(input[1], "\nz", 2), 2);
     close(input[1]);
     int status = -1;
