@@ -33,10 +33,13 @@
  *     not sent\n"). A line the library builds from a title, label or
  *     expression holding a newline is refused too ("command holds a line
  *     break: not sent\n"). A refused plot changes no count.
- *   - Every line reaches gnuplot whole and in order, after anything written
- *     to command_stream directly, even when signals interrupt the writes.
- *     command_stream is fully buffered in PIPE_BUF bytes; leave its
- *     buffering as it is.
+ *   - Every line the library sends reaches gnuplot whole and in order,
+ *     after anything written to command_stream directly, even when signals
+ *     interrupt the writes. command_stream is fully buffered in PIPE_BUF
+ *     bytes; leave its buffering as it is. What you write to it yourself
+ *     goes through stdio, which loses bytes when a signal handler without
+ *     SA_RESTART interrupts a write into a full pipe: under such signals,
+ *     send through gnuplot_cmd().
  *     Writes into the pipe of a gnuplot that has ended fail quietly; they
  *     never raise SIGPIPE in the caller.
  *
@@ -57,7 +60,9 @@
  * Data files hold each number as printf's %g would write it when that reads
  * back as the same double, else as the shortest text that does ("0.5", "2",
  * "1e-05", "0.3333333333333333"), and "nan", "inf", "-inf", "-0"; the same
- * in any locale. gnuplot_plot_columns() writes raw doubles instead.
+ * in any locale. gnuplot reads them in the locale it was told to use: after
+ * "set decimalsign locale" with a German one, 2.75 reads as 2.
+ * gnuplot_plot_columns() writes raw doubles instead, read alike anywhere.
  */
 #ifndef CHARTLINK_H
 #define CHARTLINK_H
@@ -238,19 +243,24 @@ void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y
 /* ---- 3. Hear back ----------------------------------------------------- */
 
 /* gnuplot answers through a pipe the handle gives it as its descriptor 3,
- * with no file under /tmp. A request sends a blank line (which ends a
- * caller's "pause -1" or a line ending in a backslash without harm), then,
- * for a sync,
+ * with no file under /tmp, in records tagged with a random text of the
+ * handle's own, so that nothing gnuplot prints can pass for an answer. A
+ * request sends a blank line (which ends a caller's "pause -1" harmlessly),
+ * then, for a sync, one line:
  *   set print "/dev/fd/3";print "<tag><n>R".GPVAL_ERRMSG."<tag>";reset errors;unset print
- * where <tag> is 'c' and 7 random letters or digits, the handle's own, so
- * that nothing gnuplot prints can pass for an answer, and <n> numbers the
- * request. A save or a get sends its own lines first and this record (from
- * print on) on a line of its own. Afterwards gnuplot's `print` writes to
- * standard error, its default, and its error variables are cleared.
- * Unguarded: a caller's open `{` block or unfinished datablock takes these
- * lines in. gnuplot never waits on the pipe once the caller has gone. An
- * error counts only when gnuplot gives a message: a failed shell command,
- * or an `exit error ""`, does not count. */
+ * Afterwards gnuplot's `print` writes to standard error, its default, and
+ * its error variables are cleared. An error counts only when gnuplot gives
+ * a message: a failed shell command, or an `exit error ""`, does not count.
+ * gnuplot never waits on the pipe once the caller has gone.
+ *
+ * A request goes out only where gnuplot starts a new command. After a line
+ * ending in a backslash, inside a '{' block still open (braces in strings
+ * and comments do not count) or inside a datablock ("$d << EOD" up to a line
+ * starting with EOD), a sync, save or get returns -1 at once, sending
+ * nothing, after "the last command is unfinished: cannot sync\n" ("...: not
+ * saved\n", "...: no value read\n"); send the rest of your command first.
+ * The library follows every line it sends; bytes written to command_stream
+ * directly, and inline data after a plot of '-', are not followed. */
 
 /* Returns once gnuplot has carried out every line sent before the call
  * (data files read, plots drawn): 0 when gnuplot reported no error since the
@@ -262,7 +272,8 @@ void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y
  * for a null handle. A late answer to a request that timed out never counts
  * for a later one. A timeout_ms of 0 sends nothing and waits for nothing: 0
  * or 1 as above once gnuplot has answered every sync, save and get sent
- * before, else -1 without a message. A line such as "pause mouse close"
+ * before, else -1 without a message. Answers that arrive while the library
+ * waits to send are taken in then, so a late one never blocks gnuplot. A line such as "pause mouse close"
  * makes gnuplot, and so the sync, wait until the user closes the plot
  * window: the way to keep a window open until it is closed. */
 int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms);
@@ -299,24 +310,23 @@ int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name);
 
 /* Evaluate `expression` (gnuplot's syntax, one line) in gnuplot after every
  * line sent before, and hand back its value: a number exactly (the double
- * gnuplot holds; its integers as doubles), or a text exactly as gnuplot
- * holds it (any bytes, any length; an integer in decimal; other numbers are
- * no text to gnuplot: 1 and its message). Results
- * as gnuplot_sync(), about the expression alone: 0 with the value; 1 with
- * gnuplot's message in gnuplot_last_error() and *value or *text untouched,
- * also when a number was asked for and the value is a string or complex
- * ("not a real number: <re> <im>"); -1 when gnuplot has ended or timeout_ms
- * passed (negative: no limit), and at once, sending nothing, for a null
- * handle, expression or out pointer. An error from before the call waits
- * for the next gnuplot_sync() when the expression succeeds (gnuplot keeps
- * one message: a failing expression's replaces it). The text belongs to the
- * handle and stays valid until its next sync, get, save or close. A get's
- * first line is
- *   set print "/dev/fd/3";print "<tag><n>V".sprintf("%.17g
- * %.17g",<tag>=(<expression>),imag(<tag>))."<tag>" for a number, and for a text set print
- * "/dev/fd/3";print "<tag><n>V".(<expression>)."<tag>" A number's closing line ends in ";undefine
- * <tag>". Examples: "GPVAL_X_MAX" after a plot, "a" after a fit, "STATS_mean" after stats,
- * "MOUSE_X" after "pause mouse button1". */
+ * gnuplot holds; its integers as doubles; whatever decimal sign gnuplot
+ * writes), or a text exactly as gnuplot holds it (any bytes, any length; an
+ * integer in decimal; other numbers are no text to gnuplot: 1 and its
+ * message). Results as gnuplot_sync(), about the expression alone: 0 with
+ * the value; 1 with gnuplot's message in gnuplot_last_error() and *value or
+ * *text untouched, also when a number was asked for and the value is a
+ * string or complex ("not a real number: <re> <im>"); -1 when gnuplot has
+ * ended ("gnuplot has ended: no value read\n") or timeout_ms passed
+ * (negative: no limit), and at once, sending nothing, for a null handle,
+ * expression or out pointer. The expression travels as a single-quoted
+ * string that gnuplot evaluates, so any text gets an answer, gnuplot's
+ * message when it rejects it (a '{' it leaves open is closed). An error from
+ * before the call waits for the next gnuplot_sync() when the expression
+ * succeeds (gnuplot keeps one message: a failing expression's replaces it).
+ * The text belongs to the handle and stays valid until its next sync, get,
+ * save or close. Examples: "GPVAL_X_MAX" after a plot, "a" after a fit,
+ * "STATS_mean" after stats, "MOUSE_X" after "pause mouse button1". */
 int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *value,
                        int timeout_ms);
 int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
