@@ -273,9 +273,9 @@ void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y
  * for a later one. A timeout_ms of 0 sends nothing and waits for nothing: 0
  * or 1 as above once gnuplot has answered every sync, save and get sent
  * before, else -1 without a message. Answers that arrive while the library
- * waits to send are taken in then, so a late one never blocks gnuplot. A line such as "pause mouse close"
- * makes gnuplot, and so the sync, wait until the user closes the plot
- * window: the way to keep a window open until it is closed. */
+ * waits to send are taken in then, so a late one never blocks gnuplot. A line such as "pause mouse
+ * close" makes gnuplot, and so the sync, wait until the user closes the plot window: the way to
+ * keep a window open until it is closed. */
 int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms);
 
 /* gnuplot's message from the last sync, save or get that returned 1, else
@@ -331,6 +331,13 @@ int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *v
                        int timeout_ms);
 int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
                      int timeout_ms);
+
+/* The last message an operation wrote on standard error in the calling
+ * thread (one handle is used by one thread at a time), without its
+ * newline; "" when none has been written. Refusals and failures always
+ * write one, so after one this tells why. The text lives in a buffer of the
+ * thread, valid until its next message. */
+const char *gnuplot_last_message(void);
 
 /* ---- 4. Reset --------------------------------------------------------- */
 

@@ -278,9 +278,10 @@ public:
 
     // Waits until gnuplot has carried out everything sent, without limit or
     // for at most `limit`; throws gnuplot's error, or why it cannot wait.
-    void sync() { check_answer(gnuplot_sync(live(), -1), "gnuplot did not answer"); }
+    // A negative limit waits without one, as in C.
+    void sync() { check_answer(gnuplot_sync(live(), -1)); }
     void sync(std::chrono::milliseconds limit) {
-        check_answer(gnuplot_sync(live(), c_limit(limit)), "gnuplot did not answer in time");
+        check_answer(gnuplot_sync(live(), c_limit(limit)));
     }
 
     // Evaluates an expression in gnuplot after everything sent before, such
@@ -299,8 +300,7 @@ public:
     // (.png .svg .pdf .eps .txt), complete on return.
     void save(std::string_view file_name) {
         const std::string name = c_text(file_name);
-        check_answer(gnuplot_save(live(), name.c_str()),
-                     "not saved: " + name + " (see standard error)");
+        check_answer(gnuplot_save(live(), name.c_str()));
     }
 
 private:
@@ -319,21 +319,20 @@ private:
     static const char *c_title(const Title &title) { return title ? title->c_str() : nullptr; }
 
     static int c_limit(std::chrono::milliseconds limit) {
-        return static_cast<int>(
-            std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, INT_MAX));
+        return limit.count() < 0 ? -1
+                                 : static_cast<int>(std::min<std::chrono::milliseconds::rep>(
+                                       limit.count(), INT_MAX));
     }
 
     double number(std::string_view expression, int timeout_ms) {
         double value = 0;
-        check_answer(gnuplot_get_number(live(), c_text(expression).c_str(), &value, timeout_ms),
-                     "gnuplot did not answer in time");
+        check_answer(gnuplot_get_number(live(), c_text(expression).c_str(), &value, timeout_ms));
         return value;
     }
 
     std::string text(std::string_view expression, int timeout_ms) {
         const char *value = nullptr;
-        check_answer(gnuplot_get_text(live(), c_text(expression).c_str(), &value, timeout_ms),
-                     "gnuplot did not answer in time");
+        check_answer(gnuplot_get_text(live(), c_text(expression).c_str(), &value, timeout_ms));
         return value;
     }
 
@@ -412,11 +411,12 @@ private:
             grid.rows() * grid.columns());
     }
 
-    void check_answer(int answer, const std::string &failure) {
+    // 1 is gnuplot's error; -1 always comes with the C layer's reason.
+    void check_answer(int answer) {
         if (answer == 1)
             throw Error(std::string("gnuplot: ") + gnuplot_last_error(handle_));
         if (answer != 0)
-            throw Error(gnuplot_ended() ? "chartlink: gnuplot has ended" : "chartlink: " + failure);
+            throw Error(std::string("chartlink: ") + gnuplot_last_message());
     }
 
     _GNUPLOT_CTRL_ *handle_;

@@ -90,11 +90,11 @@ long long monotonic_ns() {
 bool format_command(CommandLine &line, const char *format, va_list args) {
     const int length = std::vsnprintf(line.text, sizeof line.text, format, args);
     if (length < 0) {
-        std::fputs("cannot format command: not sent\n", stderr);
+        chartlink::say("cannot format command: not sent\n");
         return false;
     }
     if (length > CHARTLINK_MAX_COMMAND_LENGTH) {
-        std::fputs("command too long: not sent\n", stderr);
+        chartlink::say("command too long: not sent\n");
         return false;
     }
     return true;
@@ -159,7 +159,7 @@ bool format_own_command(CommandLine &line, const char *format, ...) {
     if (!formatted)
         return false;
     if (std::strchr(line.text, '\n') != nullptr) {
-        std::fputs("command holds a line break: not sent\n", stderr);
+        chartlink::say("command holds a line break: not sent\n");
         return false;
     }
     return true;

@@ -41,22 +41,22 @@ void count_plot(_GNUPLOT_CTRL_ *handle) {
 
 _GNUPLOT_CTRL_ *gnuplot_init(void) {
     if (std::getenv("DISPLAY") == nullptr)
-        std::fputs("cannot find DISPLAY variable: is it set?\n", stderr);
+        chartlink::say("cannot find DISPLAY variable: is it set?\n");
     chartlink::ProgramPath found; // our own, so threads can open handles at once
     if (chartlink::find_program(found, "gnuplot") == nullptr) {
-        std::fputs("cannot find gnuplot in your PATH", stderr);
+        chartlink::say("cannot find gnuplot in your PATH");
         return nullptr;
     }
     auto *handle = new (std::nothrow) chartlink::Handle;
     if (handle == nullptr) {
-        std::fputs("cannot allocate memory for the plot handle\n", stderr);
+        chartlink::say("cannot allocate memory for the plot handle\n");
         return nullptr;
     }
     _GNUPLOT_CTRL_ *record = &handle->record;
     gnuplot_setstyle(record, "points");
     chartlink::name_reply_channel(handle->reply);
     if (!chartlink::start_gnuplot(*handle)) {
-        std::fputs("error starting gnuplot\n", stderr);
+        chartlink::say("error starting gnuplot\n");
         delete handle;
         return nullptr;
     }
@@ -67,7 +67,7 @@ void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
     if (handle == nullptr)
         return;
     if (style == nullptr || !chartlink::is_known_style(style)) {
-        std::fputs("warning: unknown requested style: using points\n", stderr);
+        chartlink::say("warning: unknown requested style: using points\n");
         style = "points";
     }
     std::strcpy(handle->style, style);
@@ -81,7 +81,7 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     // files and memory go in every case; a forked child's close leaves the
     // files to the process that made them.
     if (!chartlink::end_gnuplot(owner))
-        std::fputs("problem closing communication to gnuplot\n", stderr);
+        chartlink::say("problem closing communication to gnuplot\n");
     if (chartlink::is_opener(owner))
         chartlink::remove_data_files(handle);
     delete &owner;

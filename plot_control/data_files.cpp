@@ -80,8 +80,8 @@ void hand_batch_to_gnuplot(_GNUPLOT_CTRL_ *handle) {
 bool data_slot_free(const _GNUPLOT_CTRL_ *handle) {
     if (handle->temp_file_count < CHARTLINK_MAX_TEMP_FILES)
         return true;
-    std::fprintf(stderr, "maximum # of temporary files reached (%d): cannot open more",
-                 CHARTLINK_MAX_TEMP_FILES);
+    chartlink::say_formatted("maximum # of temporary files reached (%d): cannot open more",
+                             CHARTLINK_MAX_TEMP_FILES);
     return false;
 }
 
@@ -94,7 +94,7 @@ bool create_data_file(NewDataFile &file) {
             return true;
         std::remove(file.name); // made, but no descriptor left to write it through
     }
-    std::fputs("cannot create temporary file: exiting plot", stderr);
+    chartlink::say("cannot create temporary file: exiting plot");
     return false;
 }
 
@@ -103,7 +103,7 @@ bool keep_data_file(_GNUPLOT_CTRL_ *handle, NewDataFile &file, bool written) {
     const bool known = written && fstat(file.fd, &info) == 0;
     if (close(file.fd) != 0 || !known) {
         std::remove(file.name);
-        std::fputs("cannot write temporary file: plot not sent\n", stderr);
+        chartlink::say("cannot write temporary file: plot not sent\n");
         return false;
     }
     const int slot = handle->temp_file_count++;

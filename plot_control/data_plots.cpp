@@ -314,7 +314,7 @@ bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *values, int rows,
         return false;
     if (rows >= 2 && columns >= 2)
         return true;
-    std::fputs("a grid needs at least 2 rows and 2 columns: plot not sent\n", stderr);
+    chartlink::say("a grid needs at least 2 rows and 2 columns: plot not sent\n");
     return false;
 }
 
@@ -358,7 +358,7 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
     if (handle == nullptr || columns == nullptr || column_count < 1 || count < 1)
         return;
     if (column_count > max_columns) {
-        std::fprintf(stderr, "too many columns (at most %d): plot not sent\n", max_columns);
+        chartlink::say_formatted("too many columns (at most %d): plot not sent\n", max_columns);
         return;
     }
     if (columns_given(columns, column_count))
@@ -370,7 +370,7 @@ void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[]
     if (handle == nullptr || columns == nullptr || count < 1)
         return;
     if (column_count < 3 || column_count > max_columns) {
-        std::fprintf(stderr, "splot takes 3 to %d columns: plot not sent\n", max_columns);
+        chartlink::say_formatted("splot takes 3 to %d columns: plot not sent\n", max_columns);
         return;
     }
     if (columns_given(columns, column_count))

@@ -72,7 +72,7 @@ void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *
         return;
     // gnuplot has no literal for inf or nan: such a line would only fail there.
     if (!std::isfinite(a) || !std::isfinite(b)) {
-        std::fputs("slope and intercept must be finite: not sent\n", stderr);
+        chartlink::say("slope and intercept must be finite: not sent\n");
         return;
     }
     constexpr char times_x_plus[] = " * x + ";

@@ -121,6 +121,13 @@ inline const Handle &handle_of(const _GNUPLOT_CTRL_ *record) {
     return *reinterpret_cast<const Handle *>(record);
 }
 
+// ---- Messages ----------------------------------------------------------
+
+// Writes a message on standard error, as it stands, and keeps it (without
+// its newline) for gnuplot_last_message() in this thread.
+void say(const char *message);
+void say_formatted(const char *format, ...) CHARTLINK_PRINTF_FORMAT(1, 2);
+
 // ---- Sending -----------------------------------------------------------
 
 // Formats a line the library builds itself (printf-style, texts and whole

@@ -37,7 +37,7 @@ const char *find_program(ProgramPath &buffer, const char *name) {
         return buffer.text;
     const char *path = std::getenv("PATH");
     if (path == nullptr) {
-        std::fputs("PATH variable not set\n", stderr);
+        chartlink::say("PATH variable not set\n");
         return nullptr;
     }
     // An empty entry stands for the current directory; one after a final

@@ -287,6 +287,6 @@ void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const doub
     try {
         chartlink::plot_reduced(handle, x, y, count, title);
     } catch (const std::bad_alloc &) {
-        std::fputs("cannot allocate memory: plot not sent\n", stderr);
+        chartlink::say("cannot allocate memory: plot not sent\n");
     }
 }

@@ -260,11 +260,11 @@ int sync_with_gnuplot(Handle &handle, int timeout_ms) {
 
 void report_failure(Outcome outcome, const char *consequence) {
     if (outcome == Outcome::ended)
-        std::fprintf(stderr, "gnuplot has ended: %s\n", consequence);
+        chartlink::say_formatted("gnuplot has ended: %s\n", consequence);
     else if (outcome == Outcome::timed_out)
-        std::fputs("gnuplot did not answer in time\n", stderr);
+        chartlink::say("gnuplot did not answer in time\n");
     else if (outcome == Outcome::unfinished)
-        std::fprintf(stderr, "the last command is unfinished: %s\n", consequence);
+        chartlink::say_formatted("the last command is unfinished: %s\n", consequence);
 }
 
 // 'c' and 7 letters or digits, from random bits where the system has them

@@ -57,11 +57,11 @@ namespace {
 int save_graph(Handle &handle, const char *file_name) {
     const char *terminal_line = terminal_line_for(file_name);
     if (terminal_line == nullptr) {
-        std::fputs("cannot tell the image format from the file name: not saved\n", stderr);
+        chartlink::say("cannot tell the image format from the file name: not saved\n");
         return -1;
     }
     if (std::strpbrk(file_name, "\n\r") != nullptr) {
-        std::fputs("file name holds a line break: not saved\n", stderr);
+        chartlink::say("file name holds a line break: not saved\n");
         return -1;
     }
     CommandLine push, terminal, draw, unset_output, pop;

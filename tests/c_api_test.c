@@ -12,6 +12,9 @@ int chartlink_c_session(void) {
     _GNUPLOT_CTRL_ *handle = gnuplot_init();
     if (handle == NULL)
         return 1;
+    gnuplot_setstyle(handle, "line");
+    if (strcmp(gnuplot_last_message(), "warning: unknown requested style: using points") != 0)
+        return 3;
     gnuplot_setstyle(handle, "lines");
     gnuplot_cmd(handle, "set title \"%s\"", "from C");
     gnuplot_plot_equation(handle, "x**2", NULL);

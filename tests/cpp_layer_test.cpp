@@ -117,6 +117,14 @@ TEST(CppLayer, SaveThrowsGnuplotsMessageWhenNothingWasPlotted) {
     EXPECT_EQ(plot.get_number("1.0/3"), 1.0 / 3);
     EXPECT_EQ(plot.get_text("'a' . 'b'", std::chrono::milliseconds(5000)), "ab");
     EXPECT_THROW(plot.get_number("sinn(1)"), chartlink::Error);
+    plot.send("pause 0.2");
+    EXPECT_EQ(plot.get_number("7", std::chrono::milliseconds(-1)), 7) << "a negative limit waits";
+    try {
+        plot.get_number("1\n2");
+        FAIL() << "sent";
+    } catch (const chartlink::Error &error) {
+        EXPECT_STREQ(error.what(), "chartlink: command holds a line break: not sent");
+    }
     try {
         plot.save(dir.path() + "/nothing.png");
         FAIL() << "saved";

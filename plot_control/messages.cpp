@@ -1,0 +1,44 @@
+// Every message the library writes goes out here: on standard error, and
+// kept for gnuplot_last_message() in the thread that wrote it.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "internal.h"
+
+namespace chartlink {
+namespace {
+
+// Per thread, as a handle is used by one thread at a time: the thread that
+// made a call is the one that asks why it failed.
+thread_local char last_said[256];
+
+void keep(const char *message) {
+    std::size_t length = strnlen(message, sizeof last_said - 1);
+    while (length > 0 && message[length - 1] == '\n')
+        --length;
+    std::memcpy(last_said, message, length);
+    last_said[length] = '\0';
+}
+
+} // namespace
+
+void say(const char *message) {
+    std::fputs(message, stderr);
+    keep(message);
+}
+
+void say_formatted(const char *format, ...) {
+    char message[sizeof last_said];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    say(message);
+}
+
+} // namespace chartlink
+
+const char *gnuplot_last_message(void) {
+    return chartlink::last_said;
+}
