@@ -23,6 +23,9 @@
 #include <initializer_list>
 #include <iterator>
 #include <optional>
+#if __has_include(<ranges>)
+#include <ranges>
+#endif
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -73,6 +76,16 @@ template <class Range> struct is_contiguous : std::is_pointer<IteratorOf<Range>>
 template <class T, class A> struct is_contiguous<std::vector<T, A>> : std::true_type {};
 template <class T, std::size_t N> struct is_contiguous<std::array<T, N>> : std::true_type {};
 
+// Ranges whose elements outlive the range object: a named range, or a view
+// such as std::span.
+#if defined(__cpp_lib_ranges)
+template <class Range>
+constexpr bool is_borrowed =
+    std::is_lvalue_reference_v<Range> || std::ranges::borrowed_range<Range>;
+#else
+template <class Range> constexpr bool is_borrowed = std::is_lvalue_reference_v<Range>;
+#endif
+
 template <class Range, class = void> constexpr bool is_number_range = false;
 template <class Range>
 constexpr bool is_number_range<Range, std::void_t<ElementOf<Range>>> = is_number<ElementOf<Range>>;
@@ -80,10 +93,10 @@ constexpr bool is_number_range<Range, std::void_t<ElementOf<Range>>> = is_number
 } // namespace detail
 
 // Any range of numbers (std::vector, std::array, a C array, anything with
-// begin() and end()) seen as doubles: a named contiguous range of doubles is
-// read where it lies (keep it alive and unchanged while this lives); from a
-// temporary std::vector<double> the values are moved in; any other range is
-// a converted copy. So a Values never outlives what it reads.
+// begin() and end()) seen as doubles: a named contiguous range of doubles
+// (or a std::span of them) is read where it lies, so keep it alive and
+// unchanged while this lives; a temporary std::vector<double> is moved in;
+// any other range is a converted copy, so nothing here outlives a temporary.
 class Values {
 public:
     template <class Range, std::enable_if_t<detail::is_number_range<detail::Plain<Range>>, int> = 0>
@@ -92,7 +105,7 @@ public:
         if constexpr (std::is_same_v<detail::Plain<Range>, std::vector<double>> &&
                       !std::is_lvalue_reference_v<Range>) {
             copy_ = std::move(range);
-        } else if constexpr (std::is_lvalue_reference_v<Range> &&
+        } else if constexpr (detail::is_borrowed<Range> &&
                              detail::is_contiguous<detail::Plain<Range>>::value &&
                              std::is_same_v<Element, double>) {
             view_size_ =
