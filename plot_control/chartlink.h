@@ -204,8 +204,13 @@ void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const doub
                              const char *title);
 
 /* 3-D and grids. gnuplot draws 2-D and 3-D plots on separate graphs: reset
- * between them (a "replot" of the other kind fails in gnuplot, and its
- * error reaches you through gnuplot_sync()). Data files, their table,
+ * between them. A plot of the other kind than the graph's first (any 2-D
+ * plot after gnuplot_splot_columns() or gnuplot_splot_grid(), or back) is
+ * refused before a reset, with no file left and no count changed: "2-D and
+ * 3-D plots do not mix: reset first: plot not sent\n". Plots the caller
+ * sends through gnuplot_cmd() are not tracked. The grid plots refuse an x
+ * or y holding an infinity or NaN, which would stretch cells to infinity:
+ * "grid coordinates must be finite: plot not sent\n". Data files, their table,
  * limits, removal and messages are those of gnuplot_plot_columns(); the
  * values travel as native doubles, exact. Each returns silently for a null
  * handle, array, column or values, or a count, rows or columns below 1. */

@@ -23,6 +23,9 @@
 #include <initializer_list>
 #include <iterator>
 #include <optional>
+#if __has_include(<ranges>)
+#include <ranges>
+#endif
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,6 +56,8 @@ constexpr bool is_number =
     std::is_arithmetic_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
     !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char16_t> && !std::is_same_v<T, char32_t>;
 
+template <class T> using Plain = std::remove_cv_t<std::remove_reference_t<T>>;
+
 template <class Range> using IteratorOf = decltype(std::begin(std::declval<const Range &>()));
 
 template <class Range>
@@ -71,6 +76,16 @@ template <class Range> struct is_contiguous : std::is_pointer<IteratorOf<Range>>
 template <class T, class A> struct is_contiguous<std::vector<T, A>> : std::true_type {};
 template <class T, std::size_t N> struct is_contiguous<std::array<T, N>> : std::true_type {};
 
+// Ranges whose elements outlive the range object: a named range, or a view
+// such as std::span.
+#if defined(__cpp_lib_ranges)
+template <class Range>
+constexpr bool is_borrowed =
+    std::is_lvalue_reference_v<Range> || std::ranges::borrowed_range<Range>;
+#else
+template <class Range> constexpr bool is_borrowed = std::is_lvalue_reference_v<Range>;
+#endif
+
 template <class Range, class = void> constexpr bool is_number_range = false;
 template <class Range>
 constexpr bool is_number_range<Range, std::void_t<ElementOf<Range>>> = is_number<ElementOf<Range>>;
@@ -78,67 +93,73 @@ constexpr bool is_number_range<Range, std::void_t<ElementOf<Range>>> = is_number
 } // namespace detail
 
 // Any range of numbers (std::vector, std::array, a C array, anything with
-// begin() and end()) seen as doubles: the caller's own memory when it is a
-// contiguous range of doubles, else a converted copy.
+// begin() and end()) seen as doubles: a named contiguous range of doubles
+// (or a std::span of them) is read where it lies, so keep it alive and
+// unchanged while this lives; a temporary std::vector<double> is moved in;
+// any other range is a converted copy, so nothing here outlives a temporary.
 class Values {
 public:
-    template <class Range, std::enable_if_t<detail::is_number_range<Range>, int> = 0>
-    Values(const Range &range) { // NOLINT: implicit
-        using Element = detail::ElementOf<Range>;
-        if constexpr (detail::is_contiguous<Range>::value && std::is_same_v<Element, double>) {
-            size_ = static_cast<std::size_t>(std::distance(std::begin(range), std::end(range)));
-            view_ = size_ == 0 ? nullptr : &*std::begin(range);
+    template <class Range, std::enable_if_t<detail::is_number_range<detail::Plain<Range>>, int> = 0>
+    Values(Range &&range) { // NOLINT: implicit
+        using Element = detail::ElementOf<detail::Plain<Range>>;
+        if constexpr (std::is_same_v<detail::Plain<Range>, std::vector<double>> &&
+                      !std::is_lvalue_reference_v<Range>) {
+            copy_ = std::move(range);
+        } else if constexpr (detail::is_borrowed<Range> &&
+                             detail::is_contiguous<detail::Plain<Range>>::value &&
+                             std::is_same_v<Element, double>) {
+            view_size_ =
+                static_cast<std::size_t>(std::distance(std::begin(range), std::end(range)));
+            view_ = view_size_ == 0 ? nullptr : &*std::begin(range);
         } else {
             for (const auto &value : range)
                 copy_.push_back(static_cast<double>(value));
-            size_ = copy_.size();
         }
     }
 
     const double *data() const { return view_ != nullptr ? view_ : copy_.data(); }
-    std::size_t size() const { return size_; }
+    std::size_t size() const { return view_ != nullptr ? view_size_ : copy_.size(); }
 
 private:
     const double *view_ = nullptr;
-    std::size_t size_ = 0;
+    std::size_t view_size_ = 0;
     std::vector<double> copy_;
 };
 
 // A grid of values, row by row, for heatmaps and surfaces: a flat
 // row-major range with its number of columns, or nested rows of equal
-// length (std::vector<std::vector<double>>, say).
+// length (std::vector<std::vector<double>>, say). It holds its values as a
+// Values does.
 class Grid {
 public:
-    Grid(const Values &flat, std::size_t columns)
-        : data_(flat.data()), rows_(columns == 0 ? 0 : flat.size() / columns), columns_(columns) {
-        if (columns == 0 ? flat.size() != 0 : flat.size() % columns != 0)
+    Grid(Values flat, std::size_t columns)
+        : values_(std::move(flat)), rows_(columns == 0 ? 0 : values_.size() / columns),
+          columns_(columns) {
+        if (columns == 0 ? values_.size() != 0 : values_.size() % columns != 0)
             throw Error("chartlink: the values do not fill whole rows");
     }
 
     template <class Rows,
               std::enable_if_t<detail::is_number_range<detail::ElementOf<Rows>>, int> = 0>
-    Grid(const Rows &rows) { // NOLINT: implicit
+    Grid(const Rows &rows) : values_(std::vector<double>()) { // NOLINT: implicit
+        std::vector<double> flat;
         for (const auto &row : rows) {
             const Values values(row);
             if (rows_++ > 0 && values.size() != columns_)
                 throw Error("chartlink: rows differ in length");
             columns_ = values.size();
-            copy_.insert(copy_.end(), values.data(), values.data() + values.size());
+            flat.insert(flat.end(), values.data(), values.data() + values.size());
         }
-        data_ = copy_.data();
+        values_ = std::move(flat);
     }
 
-    Grid(const Grid &other) = delete;
-    Grid &operator=(const Grid &other) = delete;
-
-    const double *data() const { return data_; }
+    const double *data() const { return values_.data(); }
     std::size_t rows() const { return rows_; }
     std::size_t columns() const { return columns_; }
 
 private:
-    const double *data_ = nullptr;
+    Values values_;
     std::size_t rows_ = 0, columns_ = 0;
-    std::vector<double> copy_;
 };
 
 class Gnuplot {
@@ -229,12 +250,13 @@ public:
 
     // A heatmap of a grid: row-major values with their number of columns,
     // or nested rows; x and y, when given, as long as a row and a column.
-    Gnuplot &grid(const Values &values, std::size_t columns, const Title &title = std::nullopt) {
-        return grid_plot(gnuplot_plot_grid, nullptr, nullptr, Grid(values, columns), title);
+    Gnuplot &grid(Values values, std::size_t columns, const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_plot_grid, nullptr, nullptr, Grid(std::move(values), columns),
+                         title);
     }
-    Gnuplot &grid(const Values &x, const Values &y, const Values &values,
+    Gnuplot &grid(const Values &x, const Values &y, Values values,
                   const Title &title = std::nullopt) {
-        return grid_plot(gnuplot_plot_grid, &x, &y, Grid(values, x.size()), title);
+        return grid_plot(gnuplot_plot_grid, &x, &y, laid_out(x, y, std::move(values)), title);
     }
     Gnuplot &grid(const Grid &rows, const Title &title = std::nullopt) {
         return grid_plot(gnuplot_plot_grid, nullptr, nullptr, rows, title);
@@ -245,13 +267,13 @@ public:
     }
 
     // The same grids as surfaces coloured by value.
-    Gnuplot &splot_grid(const Values &values, std::size_t columns,
-                        const Title &title = std::nullopt) {
-        return grid_plot(gnuplot_splot_grid, nullptr, nullptr, Grid(values, columns), title);
+    Gnuplot &splot_grid(Values values, std::size_t columns, const Title &title = std::nullopt) {
+        return grid_plot(gnuplot_splot_grid, nullptr, nullptr, Grid(std::move(values), columns),
+                         title);
     }
-    Gnuplot &splot_grid(const Values &x, const Values &y, const Values &values,
+    Gnuplot &splot_grid(const Values &x, const Values &y, Values values,
                         const Title &title = std::nullopt) {
-        return grid_plot(gnuplot_splot_grid, &x, &y, Grid(values, x.size()), title);
+        return grid_plot(gnuplot_splot_grid, &x, &y, laid_out(x, y, std::move(values)), title);
     }
     Gnuplot &splot_grid(const Grid &rows, const Title &title = std::nullopt) {
         return grid_plot(gnuplot_splot_grid, nullptr, nullptr, rows, title);
@@ -396,6 +418,15 @@ private:
                      c_title(title));
             },
             count);
+    }
+
+    // Flat values laid out by x and y: the coordinates' lengths, not the
+    // values, tell the shape.
+    static Grid laid_out(const Values &x, const Values &y, Values values) {
+        const std::size_t count = values.size();
+        if (x.size() == 0 ? count != 0 : count % x.size() != 0 || count / x.size() != y.size())
+            throw Error("chartlink: x and y differ from the grid in length");
+        return Grid(std::move(values), x.size());
     }
 
     Gnuplot &grid_plot(GridPlot plot, const Values *x, const Values *y, const Grid &grid,

@@ -26,15 +26,31 @@ bool is_known_style(const char *style) {
 } // namespace
 
 const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
-    return handle->plot_count <= 0 ? first : "replot";
+    if (handle->plot_count <= 0)
+        return first;
+    // A replot of the other kind would fail in gnuplot, its error only heard
+    // at a sync, and sometimes not even there.
+    const char *graph = handle_of(handle).graph_verb;
+    if (graph != nullptr && std::strcmp(graph, first) != 0) {
+        chartlink::say("2-D and 3-D plots do not mix: reset first: plot not sent\n");
+        return nullptr;
+    }
+    return "replot";
 }
 
-void count_plot(_GNUPLOT_CTRL_ *handle) {
-    if (handle->plot_count <= 0)
+void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
+    if (handle->plot_count <= 0) {
         retire_shown_graph(handle); // a "plot" has replaced the graph on screen
+        handle_of(handle).graph_verb = verb;
+    }
     // Saturate rather than overflow: past the first plot only "replot" matters.
     if (handle->plot_count < INT_MAX)
         ++handle->plot_count;
+}
+
+void forget_plots(_GNUPLOT_CTRL_ *handle) {
+    handle->plot_count = 0;
+    handle_of(handle).graph_verb = nullptr;
 }
 
 } // namespace chartlink

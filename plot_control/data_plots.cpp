@@ -155,7 +155,7 @@ bool format_plot_command(CommandLine &line, const PlotShape &shape, const char *
 // and no file behind.
 template <class Write>
 void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title, Write write) {
-    if (!chartlink::data_slot_free(handle))
+    if (shape.verb == nullptr || !chartlink::data_slot_free(handle))
         return;
     CommandLine line;
     // mkostemp keeps the name's length, so the template tells whether the
@@ -169,7 +169,7 @@ void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title
     BlockWriter writer(handle, file.fd);
     if (chartlink::keep_data_file(handle, file, write(writer, line)) &&
         chartlink::send_line(handle, line))
-        chartlink::count_plot(handle);
+        chartlink::count_plot(handle, shape.verb);
 }
 
 // Records of the rows of x and y listed, or of every row.
@@ -307,15 +307,27 @@ Grid grid_of(const double *x, const double *y, const double *values, int rows, i
     return {x, y, values, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns)};
 }
 
+bool all_finite(const double *coordinates, int count) {
+    return coordinates == nullptr ||
+           std::all_of(coordinates, coordinates + count, [](double c) { return std::isfinite(c); });
+}
+
 // Silent for what is missing; refused, with the message, for a grid gnuplot
-// cannot draw as an image or a surface.
-bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *values, int rows, int columns) {
+// cannot draw as an image or a surface. A coordinate that is not finite
+// would stretch its neighbours' cells to infinity.
+bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *x, const double *y,
+                   const double *values, int rows, int columns) {
     if (handle == nullptr || values == nullptr || rows < 1 || columns < 1)
         return false;
-    if (rows >= 2 && columns >= 2)
-        return true;
-    chartlink::say("a grid needs at least 2 rows and 2 columns: plot not sent\n");
-    return false;
+    if (rows < 2 || columns < 2) {
+        chartlink::say("a grid needs at least 2 rows and 2 columns: plot not sent\n");
+        return false;
+    }
+    if (!all_finite(x, columns) || !all_finite(y, rows)) {
+        chartlink::say("grid coordinates must be finite: plot not sent\n");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -380,13 +392,13 @@ void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[]
 
 void gnuplot_plot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                        const double *values, int rows, int columns, const char *title) {
-    if (grid_drawable(handle, values, rows, columns))
+    if (grid_drawable(handle, x, y, values, rows, columns))
         plot_heatmap(handle, grid_of(x, y, values, rows, columns), title);
 }
 
 void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                         const double *values, int rows, int columns, const char *title) {
-    if (grid_drawable(handle, values, rows, columns))
+    if (grid_drawable(handle, x, y, values, rows, columns))
         plot_surface(handle, grid_of(x, y, values, rows, columns), title);
 }
 
@@ -394,5 +406,5 @@ void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
     if (handle == nullptr)
         return;
     chartlink::set_data_files_aside(handle);
-    handle->plot_count = 0;
+    chartlink::forget_plots(handle);
 }

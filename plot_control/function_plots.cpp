@@ -43,13 +43,14 @@ void set_label(_GNUPLOT_CTRL_ *handle, const char *format, const char *label) {
 
 // Sends <verb> <curve> title "<title>" with <style> and counts the plot.
 void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title) {
+    const char *verb = chartlink::plot_verb(handle);
     chartlink::CommandLine line;
-    if (!chartlink::format_own_command(line, "%s %s title \"%s\" with %s",
-                                       chartlink::plot_verb(handle), curve, make_title(title).text,
-                                       handle->style))
+    if (verb == nullptr ||
+        !chartlink::format_own_command(line, "%s %s title \"%s\" with %s", verb, curve,
+                                       make_title(title).text, handle->style))
         return;
     if (chartlink::send_line(handle, line))
-        chartlink::count_plot(handle);
+        chartlink::count_plot(handle, verb);
 }
 
 } // namespace

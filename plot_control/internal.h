@@ -107,6 +107,7 @@ struct Handle {
     FileFacts table[CHARTLINK_MAX_TEMP_FILES]; // beside record.temp_files, slot for slot
     std::vector<NamedFile> shown;              // the graph still on screen after a reset
     std::vector<RetiringFile> retiring;
+    const char *graph_verb = nullptr; // "plot" or "splot": began the graph; null before
     // The stream's buffer: no larger than a write into the pipe that cannot
     // be split or interrupted once the pipe has room.
     char stream_buffer[PIPE_BUF];
@@ -218,11 +219,15 @@ const char *find_program(ProgramPath &buffer, const char *name);
 // ---- Plot verb and counts ----------------------------------------------
 
 // `first` ("plot", or "splot" for 3-D) for the first plot on a handle,
-// "replot" afterwards.
+// "replot" afterwards. Null, with the message, when the graph began with
+// the other verb: gnuplot keeps 2-D and 3-D graphs apart.
 const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first = "plot");
 
-// Counts one plot sent.
-void count_plot(_GNUPLOT_CTRL_ *handle);
+// Counts one plot sent with `verb`, a literal plot_verb() gave.
+void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb);
+
+// A reset: the next plot begins a graph of either kind.
+void forget_plots(_GNUPLOT_CTRL_ *handle);
 
 // ---- Data files --------------------------------------------------------
 

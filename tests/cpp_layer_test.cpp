@@ -1,5 +1,6 @@
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <regex>
 #include <string>
 #include <vector>
@@ -37,6 +38,10 @@ TEST(CppLayer, ChainsCallsIntoTheLinesTheCApiSends) {
 
 namespace {
 
+std::string doubles(std::initializer_list<double> values) {
+    return {reinterpret_cast<const char *>(values.begin()), values.size() * sizeof(double)};
+}
+
 // Every other element of an array, as a matrix row with a stride offers
 // them: data() and size() do not describe it.
 struct Strided {
@@ -66,17 +71,29 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
     const std::array<double, 3> array{0.5, 2, -3};
     const double c_array[] = {0.5, 2, -3};
     const std::vector<float> floats{0.5F, 2, -3};
+    const std::vector<int> ints{0, 1, 2, 3};
+    const chartlink::Values kept(std::vector<double>{0.5, 2, -3}); // outlives the temporary
+    const chartlink::Grid grid(ints, 2);                           // outlives its conversion
     {
         chartlink::Gnuplot plot;
         plot.plot(vector).plot(array).plot(c_array, "c").plot(floats).plot(vector, floats);
         plot.plot_columns({vector, floats});
         plot.plot(Strided{every_other, 3});
+        plot.plot(kept).grid(grid).grid(std::vector<int>{0, 1}, std::array<float, 2>{0, 1}, ints);
+        plot.reset().splot_grid(std::vector<std::vector<int>>{{0, 1}, {2, 3}});
+        plot.splot_columns({ints, ints, ints});
     }
     for (int copy = 1; copy <= 4; ++copy)
         EXPECT_EQ(fake.data_copy(copy), "0.5\n2\n-3\n") << copy;
     EXPECT_EQ(fake.data_copy(5), "0.5 0.5\n2 2\n-3 -3\n");
     EXPECT_EQ(fake.data_copy(6).size(), 6 * sizeof(double));
     EXPECT_EQ(fake.data_copy(7), "0.5\n2\n-3\n");
+    EXPECT_EQ(fake.data_copy(8), "0.5\n2\n-3\n");
+    EXPECT_EQ(fake.data_copy(9), doubles({0, 1, 2, 3}));
+    const std::string points = doubles({0, 0, 0, 1, 0, 1, 0, 1, 2, 1, 1, 3}); // x, y, value
+    EXPECT_EQ(fake.data_copy(10), points);
+    EXPECT_EQ(fake.data_copy(11), points);
+    EXPECT_EQ(fake.data_copy(12), doubles({0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}));
 }
 
 TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
@@ -91,6 +108,12 @@ TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
         EXPECT_THROW(plot.send(std::string(3000, 'x')), chartlink::Error);
         EXPECT_THROW(plot.xlabel("two\nlines"), chartlink::Error);
         EXPECT_THROW(plot.plot(three, "two\nlines"), chartlink::Error);
+        try {
+            plot.grid(three, two, std::vector<double>{1, 2, 3, 4});
+            ADD_FAILURE() << "plotted";
+        } catch (const chartlink::Error &error) {
+            EXPECT_STREQ(error.what(), "chartlink: x and y differ from the grid in length");
+        }
         EXPECT_EQ(errors.text(), "command too long: not sent\n"
                                  "command holds a line break: not sent\n"
                                  "command holds a line break: not sent\n");

@@ -326,17 +326,24 @@ TEST(DataPlots, ReplacedGraphsFilesGoAfterAnAnswerOrInBatches) {
 }
 
 TEST(DataPlots, GridsAndThreeDSendTheirLayoutsAndRefuseWhatCannotBeDrawn) {
-    const double x[] = {0, 1, 2}, uneven[] = {0, 1, 3}, y[] = {0, 1};
+    const double x[] = {0, 1, 2}, uneven[] = {0, 1, 3}, y[] = {0, 1}, inf_x[] = {0, 1, INFINITY},
+                 nan_y[] = {0, NAN};
     const double *const three[] = {values, other, values}, *const with_null[] = {values, nullptr,
                                                                                  values};
     const auto mark = test::files_made().size();
     const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
         gnuplot_splot_columns(h, three, 3, 2, "c");
         gnuplot_splot_grid(h, x, y, values, 2, 3, nullptr);
+        gnuplot_plot_grid(h, x, y, values, 2, 3, "t"); // 2-D on a 3-D graph
+        gnuplot_plot_equation(h, "x", "t");
         gnuplot_resetplot(h);
         gnuplot_plot_grid(h, nullptr, nullptr, values, 2, 3, "a");
         gnuplot_plot_grid(h, x, nullptr, values, 2, 3, nullptr);
         gnuplot_plot_grid(h, uneven, y, values, 2, 3, nullptr);
+        gnuplot_splot_columns(h, three, 3, 2, "t"); // 3-D on a 2-D graph
+        gnuplot_splot_grid(h, x, y, values, 2, 3, "t");
+        gnuplot_plot_grid(h, inf_x, y, values, 2, 3, "t");
+        gnuplot_plot_grid(h, x, nan_y, values, 2, 3, "t");
         gnuplot_splot_columns(h, three, 2, 2, "t");
         gnuplot_splot_columns(h, three, 9, 2, "t");
         gnuplot_plot_grid(h, x, y, values, 1, 3, "t");
@@ -376,9 +383,12 @@ TEST(DataPlots, GridsAndThreeDSendTheirLayoutsAndRefuseWhatCannotBeDrawn) {
                            "replot " +
                            file + " binary format=\"%2float64\" using 1:2 with points\n")))
         << t.sent;
-    EXPECT_EQ(t.errors, "splot takes 3 to 8 columns: plot not sent\n"
-                        "splot takes 3 to 8 columns: plot not sent\n"
-                        "a grid needs at least 2 rows and 2 columns: plot not sent\n"
-                        "a grid needs at least 2 rows and 2 columns: plot not sent\n");
+    const std::string mix = "2-D and 3-D plots do not mix: reset first: plot not sent\n",
+                      infinite = "grid coordinates must be finite: plot not sent\n";
+    EXPECT_EQ(t.errors, mix + mix + mix + mix + infinite + infinite +
+                            "splot takes 3 to 8 columns: plot not sent\n"
+                            "splot takes 3 to 8 columns: plot not sent\n"
+                            "a grid needs at least 2 rows and 2 columns: plot not sent\n"
+                            "a grid needs at least 2 rows and 2 columns: plot not sent\n");
     EXPECT_EQ(test::files_made().size(), mark + 6) << "a refused plot makes no file";
 }
