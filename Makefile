@@ -3,7 +3,7 @@ CMAKE ?= cmake
 JOBS ?= $(shell nproc)
 CTEST = ctest --output-on-failure -j $(JOBS) --test-dir
 
-.PHONY: demo test bench format format-check clean
+.PHONY: demo test tested bench format format-check clean
 
 # Only what the demo needs: no test tools.
 demo:
@@ -13,19 +13,26 @@ demo:
 	./build-demo/sine_demo
 	@echo "wrote sine.png"
 
-# Every test, built three ways: g++, g++ with sanitizers, and a shared
-# library with clang++.
+CLANG = -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+# Every test, built five ways: g++ and clang++ (a shared library) at C++17
+# and C++20, and g++ with sanitizers; then the thread tests under the
+# thread sanitizer.
 test: format-check
-	$(CMAKE) -S . -B build -DCHARTLINK_WERROR=ON
-	$(CMAKE) --build build -j $(JOBS)
-	$(CTEST) build
-	$(CMAKE) -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DCHARTLINK_SANITIZE=ON -DCHARTLINK_WERROR=ON
-	$(CMAKE) --build build-sanitize -j $(JOBS)
-	$(CTEST) build-sanitize
-	$(CMAKE) -S . -B build-clang -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-		-DBUILD_SHARED_LIBS=ON -DCHARTLINK_WERROR=ON
-	$(CMAKE) --build build-clang -j $(JOBS)
-	$(CTEST) build-clang
+	$(MAKE) tested BUILD=build
+	$(MAKE) tested BUILD=build-sanitize FLAGS="-DCMAKE_BUILD_TYPE=Debug -DCHARTLINK_SANITIZE=ON"
+	$(MAKE) tested BUILD=build-clang FLAGS="$(CLANG) -DBUILD_SHARED_LIBS=ON"
+	$(MAKE) tested BUILD=build-cxx20 FLAGS="-DCHARTLINK_CXX_STANDARD=20"
+	$(MAKE) tested BUILD=build-clang-cxx20 FLAGS="$(CLANG) -DCHARTLINK_CXX_STANDARD=20"
+	$(MAKE) tested BUILD=build-tsan FLAGS="$(CLANG) -DCHARTLINK_SANITIZE_THREADS=ON" \
+		TESTS="-R Thread"
+
+# One build and its tests: BUILD names the tree, FLAGS configure it, TESTS
+# choose among them.
+tested:
+	$(CMAKE) -S . -B $(BUILD) -DCHARTLINK_WERROR=ON $(FLAGS)
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+	$(CTEST) $(BUILD) $(TESTS)
 
 bench:
 	./scripts/install-deps.sh bench
@@ -43,4 +50,5 @@ format-check:
 	clang-format --dry-run --Werror $(SOURCES)
 
 clean:
-	rm -rf build build-demo build-sanitize build-clang build-bench sine.png
+	rm -rf build build-demo build-sanitize build-clang build-cxx20 build-clang-cxx20 build-tsan \
+		build-bench sine.png

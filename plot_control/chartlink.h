@@ -76,6 +76,8 @@ extern "C" {
 #if defined(__GNUC__) || defined(__clang__)
 #define CHARTLINK_PRINTF_FORMAT(format_index, first_arg) \
     __attribute__((format(printf, format_index, first_arg)))
+/* The library is built with hidden symbols but for these. */
+#pragma GCC visibility push(default)
 #else
 #define CHARTLINK_PRINTF_FORMAT(format_index, first_arg)
 #endif
@@ -377,6 +379,10 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle);
  * Returns at once, starting nothing, for a null x or a count below 1. */
 void gnuplot_plot_once(const char *title, const char *style, const char *x_label,
                        const char *y_label, const double *x, const double *y, int count);
+
+#if defined(__GNUC__) || defined(__clang__)
+#pragma GCC visibility pop
+#endif
 
 #ifdef __cplusplus
 }

@@ -403,7 +403,7 @@ private:
     using GridPlot = void (*)(_GNUPLOT_CTRL_ *, const double *, const double *, const double *, int,
                               int, const char *);
 
-    Gnuplot &columns_plot(ColumnsPlot plot, std::initializer_list<Values> columns,
+    Gnuplot &columns_plot(ColumnsPlot c_plot, std::initializer_list<Values> columns,
                           const Title &title) {
         std::vector<const double *> pointers;
         for (const Values &column : columns) {
@@ -414,8 +414,8 @@ private:
         const std::size_t count = columns.size() == 0 ? 0 : columns.begin()->size();
         return plot_counted(
             [&] {
-                plot(live(), pointers.data(), static_cast<int>(pointers.size()), count_of(count),
-                     c_title(title));
+                c_plot(live(), pointers.data(), static_cast<int>(pointers.size()), count_of(count),
+                       c_title(title));
             },
             count);
     }
@@ -429,15 +429,16 @@ private:
         return Grid(std::move(values), x.size());
     }
 
-    Gnuplot &grid_plot(GridPlot plot, const Values *x, const Values *y, const Grid &grid,
+    Gnuplot &grid_plot(GridPlot c_plot, const Values *x, const Values *y, const Grid &grid,
                        const Title &title) {
         if ((x != nullptr && x->size() != grid.columns()) ||
             (y != nullptr && y->size() != grid.rows()))
             throw Error("chartlink: x and y differ from the grid in length");
         return plot_counted(
             [&] {
-                plot(live(), x != nullptr ? x->data() : nullptr, y != nullptr ? y->data() : nullptr,
-                     grid.data(), count_of(grid.rows()), count_of(grid.columns()), c_title(title));
+                c_plot(live(), x != nullptr ? x->data() : nullptr,
+                       y != nullptr ? y->data() : nullptr, grid.data(), count_of(grid.rows()),
+                       count_of(grid.columns()), c_title(title));
             },
             grid.rows() * grid.columns());
     }

@@ -87,6 +87,7 @@ long long monotonic_ns() {
 
 // Formats into line; false, with the message, when the result cannot be
 // sent as one command line.
+CHARTLINK_PRINTF_FORMAT(2, 0)
 bool format_command(CommandLine &line, const char *format, va_list args) {
     const int length = std::vsnprintf(line.text, sizeof line.text, format, args);
     if (length < 0) {

@@ -35,9 +35,11 @@ Title make_title(const char *title) {
     return made;
 }
 
-void set_label(_GNUPLOT_CTRL_ *handle, const char *format, const char *label) {
+// set <axis>label "<label>"
+void set_label(_GNUPLOT_CTRL_ *handle, char axis, const char *label) {
     chartlink::CommandLine line;
-    if (handle != nullptr && label != nullptr && chartlink::format_own_command(line, format, label))
+    if (handle != nullptr && label != nullptr &&
+        chartlink::format_own_command(line, "set %clabel \"%s\"", axis, label))
         chartlink::send_line(handle, line);
 }
 
@@ -56,11 +58,11 @@ void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title)
 } // namespace
 
 void gnuplot_set_xlabel(_GNUPLOT_CTRL_ *handle, const char *label) {
-    set_label(handle, "set xlabel \"%s\"", label);
+    set_label(handle, 'x', label);
 }
 
 void gnuplot_set_ylabel(_GNUPLOT_CTRL_ *handle, const char *label) {
-    set_label(handle, "set ylabel \"%s\"", label);
+    set_label(handle, 'y', label);
 }
 
 void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const char *title) {

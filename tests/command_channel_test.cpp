@@ -88,9 +88,10 @@ void use_up_memory() {
     setrlimit(RLIMIT_AS, &no_more_memory);
     static void *volatile kept;                             // so the compiler keeps the allocations
     for (std::size_t size = 1 << 16; size > 0; size /= 2) { // use up the heap's leftovers
-        while ((kept = std::malloc(size)) != nullptr) {
-        }
+        for (void *made = std::malloc(size); made != nullptr; made = std::malloc(size))
+            kept = made;
     }
+    (void)kept;
 }
 
 } // namespace

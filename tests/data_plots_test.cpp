@@ -112,7 +112,8 @@ TEST(DataPlots, SixtyFourFilesPerHandleUntilAReset) {
             gnuplot_resetplot(h);
             EXPECT_EQ(h->temp_file_count, 0);
             EXPECT_EQ(h->plot_count, 0);
-            EXPECT_EQ(test::left_behind(mark).size(), 64U * round); // the fake removes none
+            EXPECT_EQ(test::left_behind(mark).size(),
+                      64U * static_cast<unsigned>(round)); // the fake removes none
         }
         gnuplot_resetplot(h); // no files: only the counts
         gnuplot_plot_x(h, values, 1, nullptr);
@@ -233,8 +234,8 @@ TEST(DataPlots, WorkFromAThreadWithA64KiBStack) {
         pthread_attr_setstacksize(&small, 64 * 1024);
         pthread_t thread;
         auto plot = [](void *handle) -> void * {
-            auto *h = static_cast<_GNUPLOT_CTRL_ *>(handle);
-            gnuplot_plot_xy(h, values, other, value_count, "small stack");
+            gnuplot_plot_xy(static_cast<_GNUPLOT_CTRL_ *>(handle), values, other, value_count,
+                            "small stack");
             return nullptr;
         };
         ASSERT_EQ(pthread_create(&thread, &small, plot, h), 0);

@@ -231,7 +231,7 @@ std::vector<double> series(int kind, std::size_t count) {
     std::vector<double> y;
     double walk = 0;
     for (std::size_t i = 0; i < count; ++i)
-        y.push_back(kind == 0   ? std::sin(i * 1e-5) + 0.3 * noise(random)
+        y.push_back(kind == 0   ? std::sin(static_cast<double>(i) * 1e-5) + 0.3 * noise(random)
                     : kind == 1 ? walk += noise(random)
                                 : (i % 99991 == 17 ? 5.0 : 0.0));
     return y;
@@ -287,7 +287,8 @@ TEST(EndToEnd, AReducedPlotDrawsTheImageOfEveryPoint) {
         const std::vector<double> y = series(c.kind, 1000000);
         std::vector<double> x;
         for (std::size_t i = 0; i < y.size(); ++i)
-            x.push_back(c.unsorted && i % 1000 == 500 ? x.back() - 1e-4 : i * 1e-3);
+            x.push_back(c.unsorted && i % 1000 == 500 ? x.back() - 1e-4
+                                                      : static_cast<double>(i) * 1e-3);
         std::size_t all = 0, sent = 0;
         const test::Difference difference =
             test::compare(draw(dir.path() + "/full.png", c.setup, c.style, x, y, false, all),

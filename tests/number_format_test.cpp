@@ -71,7 +71,7 @@ TEST(NumberFormat, AgreesWithTheSlowRuleOnRandomValues) {
             const std::uint64_t bits = random();
             std::memcpy(&value, &bits, sizeof value);
         } else { // a short decimal, where the %g text often is exact
-            value = std::uniform_int_distribution<long>(1, 10000000)(random) *
+            value = static_cast<double>(std::uniform_int_distribution<long>(1, 10000000)(random)) *
                     std::pow(10.0, exponent(random)) / digits(random);
         }
         if (std::isnan(value)) // its sign is printed, so the reference is unsure
