@@ -14,7 +14,8 @@ demo:
 	@echo "wrote sine.png"
 
 # Every test, built three ways: g++, g++ with sanitizers, and a shared
-# library with clang++.
+# library with clang++; then the Debian packages, built, installed into a
+# scratch root and used.
 test: format-check
 	$(CMAKE) -S . -B build -DCHARTLINK_WERROR=ON
 	$(CMAKE) --build build -j $(JOBS)
@@ -26,6 +27,7 @@ test: format-check
 		-DBUILD_SHARED_LIBS=ON -DCHARTLINK_WERROR=ON
 	$(CMAKE) --build build-clang -j $(JOBS)
 	$(CTEST) build-clang
+	DEB_BUILD_OPTIONS="$(strip parallel=$(JOBS) $(DEB_BUILD_OPTIONS))" ./tests/package/run.sh
 
 bench:
 	./scripts/install-deps.sh bench
