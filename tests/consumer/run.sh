@@ -11,6 +11,7 @@ test_name="consumer test"
 source_dir=$1
 c_compiler=$3
 cxx_compiler=$4
+# shellcheck source=SCRIPTDIR/common.sh
 . "$source_dir/tests/consumer/common.sh"
 use_fake_gnuplot "$2"
 

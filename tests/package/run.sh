@@ -10,6 +10,7 @@ test_name="package test"
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 c_compiler=cc
 cxx_compiler=c++
+# shellcheck source=SCRIPTDIR/../consumer/common.sh
 . "$source_dir/tests/consumer/common.sh"
 
 version=$(sed -n 's/^project(chartlink VERSION \([^ ]*\) .*/\1/p' "$source_dir/CMakeLists.txt")
@@ -28,7 +29,7 @@ started=$(date +%s)
     tail -n 60 "$work/build.log" >&2
     fail "dpkg-buildpackage failed (last lines above)"
 }
-echo "packages built in $(($(date +%s) - started)) s"
+echo "packages built in $(($(date +%s) - started)) s; their tests: $(grep -h 'tests passed' "$work/build.log" || echo none)"
 lintian --fail-on error,warning --display-info "$work"/chartlink_*.changes ||
     fail "lintian found errors or warnings (above)"
 
