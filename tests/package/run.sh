@@ -40,13 +40,16 @@ admin=$root/var/lib/dpkg
 mkdir -p "$admin/info" "$admin/updates"
 : >"$admin/available"
 as_root=$([ "$(id -u)" = 0 ] || echo fakeroot)
+scratch_dpkg() { # dpkg on the scratch root, logging there rather than in /var/log
+    $as_root dpkg --root="$root" --log="$admin/dpkg.log" "$@" >/dev/null
+}
 for package in $(dpkg-deb -f "$work"/libchartlink0_*.deb Depends | sed 's/([^)]*)//g; s/[,|]/ /g'); do
     dpkg-query -s "$package" >>"$admin/status"
     echo >>"$admin/status"
     dpkg-query -L "$package" >"$admin/info/$(dpkg-query -W -f='${binary:Package}' "$package").list"
 done
 find "$root" -mindepth 1 -not -path "$root/var*" -printf '/%P\n' | sort >"$work/before"
-$as_root dpkg --root="$root" -i "$work"/libchartlink0_*.deb "$work"/libchartlink-dev_*.deb >/dev/null
+scratch_dpkg -i "$work"/libchartlink0_*.deb "$work"/libchartlink-dev_*.deb
 
 # Only now: the package build's tests run the real gnuplot.
 use_fake_gnuplot "$source_dir/tests/fake_gnuplot.sh"
@@ -67,7 +70,7 @@ static_build() { # static_build <compiler> <standard> <source> <expected line>
 static_build "$c_compiler" -std=c99 consumer.c "$c_sent"
 static_build "$cxx_compiler" -std=c++17 consumer.cpp "$cxx_sent"
 
-$as_root dpkg --root="$root" --purge libchartlink-dev libchartlink0 >/dev/null
+scratch_dpkg --purge libchartlink-dev libchartlink0
 find "$root" -mindepth 1 -not -path "$root/var*" -printf '/%P\n' | sort >"$work/after"
 left=$(comm -13 "$work/before" "$work/after")
 [ -z "$left" ] || fail "left behind after purge: $left"
