@@ -19,6 +19,8 @@ package_version=$(dpkg-parsechangelog -l "$source_dir/debian/changelog" -SVersio
     fail "debian/changelog says $package_version, CMakeLists.txt $version"
 
 # The tree as git sees it: no build trees, nothing ignored.
+git -C "$source_dir" rev-parse --git-dir >/dev/null 2>&1 ||
+    fail "$source_dir is no git checkout: the copy takes the files git knows"
 copy=$work/chartlink-$version
 mkdir "$copy"
 git -C "$source_dir" ls-files -z --cached --others --exclude-standard |
