@@ -17,7 +17,8 @@ CLANG = -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 # Every test, built five ways: g++ and clang++ (a shared library) at C++17
 # and C++20, and g++ with sanitizers; then the thread tests under the
-# thread sanitizer.
+# thread sanitizer; last the Debian packages, built, installed into a
+# scratch root and used.
 test: format-check
 	$(MAKE) tested BUILD=build
 	$(MAKE) tested BUILD=build-sanitize FLAGS="-DCMAKE_BUILD_TYPE=Debug -DCHARTLINK_SANITIZE=ON"
@@ -26,6 +27,7 @@ test: format-check
 	$(MAKE) tested BUILD=build-clang-cxx20 FLAGS="$(CLANG) -DCHARTLINK_CXX_STANDARD=20"
 	$(MAKE) tested BUILD=build-tsan FLAGS="$(CLANG) -DCHARTLINK_SANITIZE_THREADS=ON" \
 		TESTS="-R Thread"
+	DEB_BUILD_OPTIONS="$(strip parallel=$(JOBS) $(DEB_BUILD_OPTIONS))" ./tests/package/run.sh
 
 # One build and its tests: BUILD names the tree, FLAGS configure it, TESTS
 # choose among them.

@@ -23,6 +23,11 @@ test | bench)
     need pkg-config command -v pkg-config
     need clang-format command -v clang-format
     need locales test -f /usr/share/i18n/locales/de_DE
+    need git command -v git
+    need dpkg-dev command -v dpkg-buildpackage
+    need debhelper command -v dh
+    need lintian command -v lintian
+    [ "$(id -u)" = 0 ] || need fakeroot command -v fakeroot
     ;;
 esac
 if [ "${1:-demo}" = bench ]; then
