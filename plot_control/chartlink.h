@@ -211,8 +211,9 @@ void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const doub
  * refused before a reset, with no file left and no count changed: "2-D and
  * 3-D plots do not mix: reset first: plot not sent\n". Plots the caller
  * sends through gnuplot_cmd() are not tracked. The grid plots refuse an x
- * or y holding an infinity or NaN, which would stretch cells to infinity:
- * "grid coordinates must be finite: plot not sent\n". Data files, their table,
+ * or y holding an infinity or NaN, or coordinates so large that a cell
+ * reaching halfway to its neighbours would be infinite: "grid coordinates
+ * and their cells must be finite: plot not sent\n". Data files, their table,
  * limits, removal and messages are those of gnuplot_plot_columns(); the
  * values travel as native doubles, exact. Each returns silently for a null
  * handle, array, column or values, or a count, rows or columns below 1. */
@@ -261,13 +262,20 @@ void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y
  * gnuplot never waits on the pipe once the caller has gone.
  *
  * A request goes out only where gnuplot starts a new command. After a line
- * ending in a backslash, inside a '{' block still open (braces in strings
- * and comments do not count) or inside a datablock ("$d << EOD" up to a line
- * starting with EOD), a sync, save or get returns -1 at once, sending
- * nothing, after "the last command is unfinished: cannot sync\n" ("...: not
- * saved\n", "...: no value read\n"); send the rest of your command first.
- * The library follows every line it sends; bytes written to command_stream
- * directly, and inline data after a plot of '-', are not followed. */
+ * ending in a backslash, inside a '{' block still open (braces in strings,
+ * comments and "!" shell lines do not count) or inside a datablock ("$d <<
+ * EOD" up to a line starting with EOD), a sync, save or get returns -1 at
+ * once, sending nothing, after "the last command is unfinished: cannot
+ * sync\n" ("...: not saved\n", "...: no value read\n"); send the rest of
+ * your command first. The library follows every line it sends, as written:
+ * not bytes written to command_stream directly, what a macro (@name) or an
+ * eval expands to, inline data after a plot of '-', nor a datablock that a
+ * failing statement before it on its line never starts.
+ *
+ * After a request that timed out, gnuplot may still be writing its answer.
+ * The library takes it in whenever it waits to send, but a write of yours
+ * into command_stream cannot: it may block until the next sync, save or get
+ * if the answer is large. Send through gnuplot_cmd() then. */
 
 /* Returns once gnuplot has carried out every line sent before the call
  * (data files read, plots drawn): 0 when gnuplot reported no error since the
@@ -279,8 +287,9 @@ void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y
  * for a null handle. A late answer to a request that timed out never counts
  * for a later one. A timeout_ms of 0 sends nothing and waits for nothing: 0
  * or 1 as above once gnuplot has answered every sync, save and get sent
- * before, else -1 without a message. Answers that arrive while the library
- * waits to send are taken in then, so a late one never blocks gnuplot. A line such as "pause mouse
+ * before, else -1 without a message (gnuplot_last_message() is then "")
+ * while gnuplot is busy, or with "gnuplot has ended: cannot sync\n" once it
+ * has ended. A line such as "pause mouse
  * close" makes gnuplot, and so the sync, wait until the user closes the plot window: the way to
  * keep a window open until it is closed. */
 int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms);
@@ -326,9 +335,12 @@ int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name);
  * string or complex ("not a real number: <re> <im>"); -1 when gnuplot has
  * ended ("gnuplot has ended: no value read\n") or timeout_ms passed
  * (negative: no limit), and at once, sending nothing, for a null handle,
- * expression or out pointer. The expression travels as a single-quoted
+ * expression or out pointer, or an expression longer than about 1,900
+ * bytes ("command too long: not sent\n"). The expression travels as a
  * string that gnuplot evaluates, so any text gets an answer, gnuplot's
- * message when it rejects it (a '{' it leaves open is closed). An error from
+ * message when it rejects it: a comment is cut off, and a string or '{' it
+ * leaves open is closed (a macro that expands to an open '{' is beyond
+ * this). An error from
  * before the call waits for the next gnuplot_sync() when the expression
  * succeeds (gnuplot keeps one message: a failing expression's replaces it).
  * The text belongs to the handle and stays valid until its next sync, get,

@@ -443,12 +443,15 @@ private:
             grid.rows() * grid.columns());
     }
 
-    // 1 is gnuplot's error; -1 always comes with the C layer's reason.
+    // 1 is gnuplot's error; -1 comes with the C layer's reason, or with none
+    // when a sync with a limit of 0 finds gnuplot still busy.
     void check_answer(int answer) {
         if (answer == 1)
             throw Error(std::string("gnuplot: ") + gnuplot_last_error(handle_));
         if (answer != 0)
-            throw Error(std::string("chartlink: ") + gnuplot_last_message());
+            throw Error(std::string("chartlink: ") + (*gnuplot_last_message() != '\0'
+                                                          ? gnuplot_last_message()
+                                                          : "gnuplot has not answered yet"));
     }
 
     _GNUPLOT_CTRL_ *handle_;

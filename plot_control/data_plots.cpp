@@ -235,7 +235,7 @@ template <class At> double cell_start(At at, std::size_t k, std::size_t count) {
         return at(0) - (at(1) - at(0)) / 2;
     if (k == count)
         return at(count - 1) + (at(count - 1) - at(count - 2)) / 2;
-    return (at(k - 1) + at(k)) / 2;
+    return at(k - 1) / 2 + at(k) / 2; // never overflows where the coordinates do not
 }
 
 // Records x, y, value per cell.
@@ -307,14 +307,22 @@ Grid grid_of(const double *x, const double *y, const double *values, int rows, i
     return {x, y, values, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns)};
 }
 
-bool all_finite(const double *coordinates, int count) {
-    return coordinates == nullptr ||
-           std::all_of(coordinates, coordinates + count, [](double c) { return std::isfinite(c); });
+// Every coordinate, and every cell's extent around it, a finite number.
+bool cells_finite(const double *coordinates, int count) {
+    if (coordinates == nullptr)
+        return true;
+    const std::size_t n = static_cast<std::size_t>(count);
+    const auto at = [&](std::size_t k) { return coordinates[k]; };
+    for (std::size_t k = 0; k <= n; ++k) {
+        if (!std::isfinite(cell_start(at, k, n)) || (k < n && !std::isfinite(at(k))))
+            return false;
+    }
+    return true;
 }
 
 // Silent for what is missing; refused, with the message, for a grid gnuplot
-// cannot draw as an image or a surface. A coordinate that is not finite
-// would stretch its neighbours' cells to infinity.
+// cannot draw as an image or a surface. A coordinate that is not finite, or
+// so large that its cell is not, would stretch cells to infinity.
 bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                    const double *values, int rows, int columns) {
     if (handle == nullptr || values == nullptr || rows < 1 || columns < 1)
@@ -323,8 +331,8 @@ bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *x, const double *
         chartlink::say("a grid needs at least 2 rows and 2 columns: plot not sent\n");
         return false;
     }
-    if (!all_finite(x, columns) || !all_finite(y, rows)) {
-        chartlink::say("grid coordinates must be finite: plot not sent\n");
+    if (!cells_finite(x, columns) || !cells_finite(y, rows)) {
+        chartlink::say("grid coordinates and their cells must be finite: plot not sent\n");
         return false;
     }
     return true;

@@ -66,11 +66,13 @@ public:
     void feed(const char *text, std::size_t size);
     // True when gnuplot takes the next line as the start of a command.
     bool at_command_start() const;
-    // The '{' that text read on its own leaves open.
-    static int open_braces(const char *text);
+    // "(<expression>)" as gnuplot would read it at the end of a line, then
+    // a '}' for each '{' it leaves open: a comment cut off, a string left
+    // open closed. Read on its own, it leaves gnuplot at a command's start.
+    static std::string closed(const char *expression);
 
 private:
-    enum class Within { code, double_quoted, single_quoted, comment };
+    enum class Within { code, double_quoted, single_quoted, comment, shell };
     void take(char c);
     void take_line(const char *line, std::size_t size);
     void end_statement();
@@ -80,7 +82,7 @@ private:
     bool joined_ = false;  // the last line ended in a backslash
     int depth_ = 0;        // '{' open
     std::string statement_;
-    std::string datablock_end_; // inside a datablock: the line that ends it
+    std::vector<std::string> datablock_ends_; // the lines that end the datablocks to come
 };
 
 // Where gnuplot's answers arrive: a pipe that gnuplot holds as its
@@ -128,6 +130,10 @@ inline const Handle &handle_of(const _GNUPLOT_CTRL_ *record) {
 // its newline) for gnuplot_last_message() in this thread.
 void say(const char *message);
 void say_formatted(const char *format, ...) CHARTLINK_PRINTF_FORMAT(1, 2);
+
+// Leaves gnuplot_last_message() empty: an operation that may fail without
+// a word starts so.
+void forget_last_message();
 
 // ---- Sending -----------------------------------------------------------
 

@@ -37,6 +37,10 @@ void say_formatted(const char *format, ...) {
     say(message);
 }
 
+void forget_last_message() {
+    last_said[0] = '\0';
+}
+
 } // namespace chartlink
 
 const char *gnuplot_last_message(void) {

@@ -133,44 +133,44 @@ std::string value_name(const ReplyChannel &reply) {
     return name;
 }
 
-// eval '<text>': inside single quotes gnuplot takes any byte but a line
-// break as text, so no expression can end the line early or make gnuplot
-// drop it; a quote is doubled.
+// eval "<text>": the text inside a double-quoted string, every backslash
+// and quote escaped, reaches gnuplot's evaluation exactly, so no expression
+// can end the request's line early or make gnuplot drop it.
 std::string eval_of(const std::string &text) {
-    std::string line = "eval '";
+    std::string line = "eval \"";
     for (const char c : text) {
+        if (c == '\\' || c == '"')
+            line += '\\';
         line += c;
-        if (c == '\'')
-            line += '\'';
     }
-    return line + "'";
+    return line + "\"";
 }
 
-// <v>=(<expression>): a '{' the expression leaves open is closed, or gnuplot
-// would read the request's next lines as part of it.
+// <v>=(<expression>), closed so that gnuplot reads no further line into it.
 std::string assign_value(const std::string &name, const char *expression) {
-    const int open = CommandBoundary::open_braces(expression);
-    return eval_of(name + "=(" + expression + ")" +
-                   std::string(static_cast<std::size_t>(open), '}'));
+    return eval_of(name + "=" + CommandBoundary::closed(expression));
 }
 
-// set print "/dev/fd/3"[;<E record>;reset errors][;<value>;<V record>]: the
-// errors from before come apart from the request's own only where its own
-// lines follow (a save); a value's record comes only when it could be
-// evaluated.
+// set print "/dev/fd/3"[;<E record>;reset errors][;<value>;set print
+// "/dev/fd/3";<V record>]: the errors from before come apart from the
+// request's own only where its own lines follow (a save); a value's record
+// comes only when it could be evaluated, and goes where it belongs whatever
+// the expression did to print.
 bool format_opening(CommandLine &line, const ReplyChannel &reply, unsigned long number,
                     const Asked &asked, bool lines_follow) {
     std::string text = "set print \"/dev/fd/3\"";
     if (lines_follow)
         text += ";" + record_print(reply, number, 'E', "GPVAL_ERRMSG") + ";reset errors";
     const std::string tag = reply.tag, value = value_name(reply);
+    const std::string set_print = "set print \"/dev/fd/3\";";
     if (asked.kind == Asked::number) // kept, so that its imaginary part can be told too
         text += ";" + assign_value(value, asked.expression) + ";" +
                 eval_of(value + "=sprintf(\"%.17g %.17g\"," + value + ",imag(" + value + "))") +
-                ";" + record_print(reply, number, 'V', value);
+                ";" + set_print + record_print(reply, number, 'V', value);
     else if (asked.kind == Asked::text)
         text += ";" + assign_value(value, asked.expression) + ";" +
-                eval_of(value + "=\"\"." + value) + ";" + record_print(reply, number, 'V', value);
+                eval_of(value + "=\"\"." + value) + ";" + set_print +
+                record_print(reply, number, 'V', value);
     else if (asked.kind == Asked::settings) // the record's payload: a newline, then the settings
         text += ";print \"" + tag + std::to_string(number) +
                 "V\";unset print;save set \"/dev/fd/3\";set print \"/dev/fd/3\";print \"" + tag +
@@ -313,6 +313,7 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
 } // namespace chartlink
 
 int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
+    chartlink::forget_last_message();
     if (handle == nullptr)
         return -1;
     try {

@@ -92,6 +92,7 @@ int save_graph(Handle &handle, const char *file_name) {
 } // namespace chartlink
 
 int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name) {
+    chartlink::forget_last_message();
     if (handle == nullptr || file_name == nullptr)
         return -1;
     try {

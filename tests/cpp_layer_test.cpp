@@ -140,7 +140,15 @@ TEST(CppLayer, SaveThrowsGnuplotsMessageWhenNothingWasPlotted) {
     EXPECT_EQ(plot.get_number("1.0/3"), 1.0 / 3);
     EXPECT_EQ(plot.get_text("'a' . 'b'", std::chrono::milliseconds(5000)), "ab");
     EXPECT_THROW(plot.get_number("sinn(1)"), chartlink::Error);
-    plot.send("pause 0.2");
+    plot.send("pause 0.5");
+    EXPECT_THROW(plot.sync(std::chrono::milliseconds(1)), chartlink::Error);
+    plot.style("no such style"); // a warning: no reason for what follows
+    try {
+        plot.sync(std::chrono::milliseconds(0));
+        FAIL() << "answered";
+    } catch (const chartlink::Error &error) {
+        EXPECT_STREQ(error.what(), "chartlink: gnuplot has not answered yet");
+    }
     EXPECT_EQ(plot.get_number("7", std::chrono::milliseconds(-1)), 7) << "a negative limit waits";
     try {
         plot.get_number("1\n2");

@@ -328,7 +328,7 @@ TEST(DataPlots, ReplacedGraphsFilesGoAfterAnAnswerOrInBatches) {
 
 TEST(DataPlots, GridsAndThreeDSendTheirLayoutsAndRefuseWhatCannotBeDrawn) {
     const double x[] = {0, 1, 2}, uneven[] = {0, 1, 3}, y[] = {0, 1}, inf_x[] = {0, 1, INFINITY},
-                 nan_y[] = {0, NAN};
+                 nan_y[] = {0, NAN}, huge_x[] = {-1.5e308, 0, 1.7e308};
     const double *const three[] = {values, other, values}, *const with_null[] = {values, nullptr,
                                                                                  values};
     const auto mark = test::files_made().size();
@@ -345,6 +345,7 @@ TEST(DataPlots, GridsAndThreeDSendTheirLayoutsAndRefuseWhatCannotBeDrawn) {
         gnuplot_splot_grid(h, x, y, values, 2, 3, "t");
         gnuplot_plot_grid(h, inf_x, y, values, 2, 3, "t");
         gnuplot_plot_grid(h, x, nan_y, values, 2, 3, "t");
+        gnuplot_plot_grid(h, huge_x, y, values, 2, 3, "t"); // finite, but not the outer cells
         gnuplot_splot_columns(h, three, 2, 2, "t");
         gnuplot_splot_columns(h, three, 9, 2, "t");
         gnuplot_plot_grid(h, x, y, values, 1, 3, "t");
@@ -385,8 +386,8 @@ TEST(DataPlots, GridsAndThreeDSendTheirLayoutsAndRefuseWhatCannotBeDrawn) {
                            file + " binary format=\"%2float64\" using 1:2 with points\n")))
         << t.sent;
     const std::string mix = "2-D and 3-D plots do not mix: reset first: plot not sent\n",
-                      infinite = "grid coordinates must be finite: plot not sent\n";
-    EXPECT_EQ(t.errors, mix + mix + mix + mix + infinite + infinite +
+                      infinite = "grid coordinates and their cells must be finite: plot not sent\n";
+    EXPECT_EQ(t.errors, mix + mix + mix + mix + infinite + infinite + infinite +
                             "splot takes 3 to 8 columns: plot not sent\n"
                             "splot takes 3 to 8 columns: plot not sent\n"
                             "a grid needs at least 2 rows and 2 columns: plot not sent\n"

@@ -162,6 +162,11 @@ TEST(Sync, NoCallersLineSwallowsFakesOrMisreportsAnAnswer) {
         {"$d << EOD", -1, "", unfinished},
         {"print 2", -1, "", unfinished},
         {"EODX", 0, "", ""},
+        {"} else {", 1, "unexpected }", ""}, // gnuplot counts a line's braces together
+        {"!true {", 0, "", ""},              // a shell line's braces are the shell's
+        {"$a << EOA; $b<<EOB-1", -1, "", unfinished},
+        {"EOA", -1, "", unfinished},
+        {"EOB", 1, "unexpected or unrecognized token: -", ""},
         {"n = system(\"false\")", 0, "", ""},
         {"exit error \"first\\nsecond\"", 1, "first\nsecond", ""},
         {"exit error \"chartlink-sync 6 0 \"", 1, "chartlink-sync 6 0 ", ""},
@@ -309,7 +314,12 @@ TEST(Get, ReadsNumbersAndTextsBackExactly) {
                           ten_thousand += "0123456789";
                       return ten_thousand;
                   }()},
-                 {"6*7", "42"}};
+                 {"6*7", "42"},
+                 // As gnuplot reads them at the end of a line.
+                 {"'it''s' . strlen('')", "it's0"},
+                 {"'a", "a"},
+                 {"1 # {", "1"},
+                 {"1); unset print; x=(1", "1"}};
     for (const auto &t : texts) {
         const char *text = nullptr;
         ASSERT_EQ(gnuplot_get_text(h, t.expression, &text, -1), 0) << gnuplot_last_error(h);
@@ -318,7 +328,7 @@ TEST(Get, ReadsNumbersAndTextsBackExactly) {
     double untouched = 42;
     const char *text = "untouched";
     // Rejected as gnuplot reads the line, or leaving a block open: still an answer.
-    for (const char *rejected : {"sinn(1)", "1e", "2\\", "1@2", "1\x01", "1 + {", "'a", "1 # {"}) {
+    for (const char *rejected : {"sinn(1)", "1e", "2\\", "1@2", "1\x01", "1 + {", "{\"", "{ #"}) {
         EXPECT_EQ(gnuplot_get_number(h, rejected, &untouched, 10000), 1) << rejected;
         EXPECT_NE(std::string(gnuplot_last_error(h)), "") << rejected;
         EXPECT_EQ(gnuplot_get_text(h, rejected, &text, 10000), 1) << rejected;
