@@ -3,7 +3,7 @@ include(CMakePackageConfigHelpers)
 
 set(CHARTLINK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/chartlink)
 
-install(TARGETS chartlink EXPORT chartlink-targets
+install(TARGETS chartlink chartlink_cxx EXPORT chartlink-targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
