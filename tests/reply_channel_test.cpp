@@ -77,10 +77,13 @@ TEST(Save, SendsItsLinesThenASync) {
     };
     const std::string sync = "\nset print \"/dev/fd/3\";" + numbered("2", "R") + ";unset print\n";
     EXPECT_TRUE(std::regex_match(
-        t.sent, std::regex(request("1", "set terminal push\nset terminal pdfcairo\n"
+        t.sent, std::regex(request("1", "chartlink_terminal=GPVAL_TERM\\.\" \"\\.GPVAL_TERMOPTIONS;"
+                                        "set terminal pdfcairo\n"
                                         "if \\(exists\\(\"GPVAL_LAST_PLOT\"\\)\\) \\{set output "
                                         "'./it' \\. \"'\" \\. 's `here`.PDF'; replot\\} "
-                                        "else \\{replot\\}\nunset output\nset terminal pop\n") +
+                                        "else \\{replot\\}\nunset output\n"
+                                        "set terminal @chartlink_terminal;"
+                                        "undefine chartlink_terminal\n") +
                            sync)))
         << t.sent;
 }
