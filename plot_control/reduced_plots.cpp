@@ -37,7 +37,7 @@ constexpr int probe_timeout_ms = 10000;
 // Buckets per pixel column: gd's lines fall on whole pixels; antialiased
 // lines shade by where within a pixel they run.
 constexpr double sharp_buckets = 1;
-constexpr double antialiased_buckets = 32;
+constexpr double antialiased_buckets = 16;
 
 // Values beyond this, or ranges narrower than this part of their values,
 // make gnuplot warn (overflow, empty range, tics too fine): every point.
@@ -231,12 +231,13 @@ bool same_file(const struct stat &one, const struct stat &other) {
     return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
-// A file gnuplot holds open for writing as descriptor fd, which it did not
-// get from us: not one this process holds as the same descriptor.
+// A file gnuplot holds open for writing as descriptor fd, beyond standard
+// output and error, which it did not get from us: not one this process
+// holds as the same descriptor.
 bool opened_by_gnuplot(const std::string &directory, const char *fd, struct stat &info) {
     const std::string link = directory + "/" + fd;
     struct stat mode {}, ours {};
-    return fd[0] != '.' && stat(link.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+    return std::atoi(fd) > 2 && stat(link.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            lstat(link.c_str(), &mode) == 0 && (mode.st_mode & S_IWUSR) != 0 &&
            !(fstat(std::atoi(fd), &ours) == 0 && same_file(info, ours));
 }
@@ -274,10 +275,10 @@ bool writes_only_output(const Handle &handle, const struct stat *output) {
 }
 
 // The caller's output file, to be set again after the probe: only one
-// that is still empty can be opened afresh without loss.
+// that is still empty (or /dev/null) can be opened afresh without loss.
 bool output_allows_probe(Handle &handle, const Terminal &terminal, bool to_file) {
     struct stat info {};
-    if (!to_file || terminal.output.empty())
+    if (!to_file || terminal.output.empty() || terminal.output == "/dev/null")
         return writes_only_output(handle, nullptr);
     return identify(handle, terminal.output, info) && info.st_size == 0 &&
            writes_only_output(handle, &info);
@@ -352,16 +353,26 @@ void reduce(const double *x, const double *y, std::size_t count, const Mapping &
     std::size_t first = 0, lowest = 0, highest = 0, last = 0; // of the open group
     bool open = false, group_inside = false;
     long long group_bucket = 0;
+    const bool antialiased = buckets_per_pixel > 1;
     const auto keep = [&](std::size_t row) {
-        if (kept.empty() || kept.back() != row)
+        if ((kept.empty() || row > kept.back()) && row < count)
             kept.push_back(row);
+    };
+    // Antialiased, a corner shades by both its lines: an extreme keeps the
+    // rows beside it.
+    const auto keep_extreme = [&](std::size_t row) {
+        if (antialiased && row > 0)
+            keep(row - 1);
+        keep(row);
+        if (antialiased)
+            keep(row + 1);
     };
     const auto flush = [&] {
         if (open) {
             keep(first);
             if (group_inside) {
-                keep(std::min(lowest, highest));
-                keep(std::max(lowest, highest));
+                keep_extreme(std::min(lowest, highest));
+                keep_extreme(std::max(lowest, highest));
             }
             keep(last);
         }
@@ -378,7 +389,7 @@ void reduce(const double *x, const double *y, std::size_t count, const Mapping &
         const bool far = position == low || position == high;
         if (!far && (fraction < margin || fraction > 1 - margin)) { // gnuplot may round otherwise
             flush();
-            kept.push_back(i);
+            keep(i);
             continue;
         }
         const bool inside = map.inside(x[i], y[i]);
