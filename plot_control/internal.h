@@ -77,7 +77,6 @@ struct ReplyChannel {
 struct ReducedCurve {
     int fd = -1;
     std::string data_file; // the file gnuplot reads, which holds the reduced rows
-    FileIdentity identity;
     std::size_t every_bytes = 0, reduced_bytes = 0;
 
     ReducedCurve() = default;
@@ -272,7 +271,7 @@ public:
 
 private:
     Handle &handle_;
-    int data_fd_ = -1; // the curve's data file while it holds every point
+    bool swapped_; // the data file holds every point
 };
 
 // ---- Replies -----------------------------------------------------------

@@ -518,21 +518,28 @@ void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int 
         keep_every_point(owner, x, y, rows, reduced);
 }
 
-// The curve's file is still the graph's: in the table, or on screen.
-bool on_graph(const Handle &handle, const std::string &name) {
-    const _GNUPLOT_CTRL_ &record = handle.record;
+// What the handle knows of the curve's file while it is the graph's (in
+// the table, or on screen), and it is still the file the handle made; else
+// null.
+FileFacts *facts_of(Handle &handle, const ReducedCurve &curve) {
+    _GNUPLOT_CTRL_ &record = handle.record;
+    FileFacts *facts = nullptr;
     for (int slot = 0; slot < record.temp_file_count; ++slot) {
-        if (name == record.temp_files[slot])
-            return true;
+        if (curve.data_file == record.temp_files[slot])
+            facts = &handle.table[slot];
     }
-    return std::any_of(handle.shown.begin(), handle.shown.end(),
-                       [&](const NamedFile &file) { return file.name == name; });
+    for (NamedFile &file : handle.shown) {
+        if (curve.data_file == file.name)
+            facts = &file.facts;
+    }
+    struct stat info {};
+    const bool same = facts != nullptr && lstat(curve.data_file.c_str(), &info) == 0 &&
+                      info.st_dev == facts->identity.device && info.st_ino == facts->identity.inode;
+    return same ? facts : nullptr;
 }
 
 // Makes `to` hold `bytes` bytes of `from` starting at `offset`.
 bool copy_part(int from, off_t offset, std::size_t bytes, int to) {
-    if (ftruncate(to, 0) != 0)
-        return false;
     off_t written = 0;
     while (bytes > 0) {
         const ssize_t copied = copy_file_range(from, &offset, to, &written, bytes, 0);
@@ -542,6 +549,26 @@ bool copy_part(int from, off_t offset, std::size_t bytes, int to) {
             return false;
         bytes -= static_cast<std::size_t>(copied);
     }
+    return true;
+}
+
+// Replaces the curve's data file, in one step that gnuplot never sees half
+// done (it may still be reading it for a plot sent earlier), with `bytes`
+// bytes of the kept file from `offset`.
+bool replace_data_file(Handle &handle, off_t offset, std::size_t bytes) {
+    ReducedCurve &curve = handle.reduced;
+    FileFacts *facts = facts_of(handle, curve);
+    NewDataFile file;
+    std::memcpy(file.name, data_file_template, sizeof file.name);
+    if (facts == nullptr || (file.fd = mkostemp(file.name, O_CLOEXEC)) == -1)
+        return false;
+    struct stat info {};
+    const bool copied = copy_part(curve.fd, offset, bytes, file.fd) && fstat(file.fd, &info) == 0;
+    if (close(file.fd) != 0 || !copied || rename(file.name, curve.data_file.c_str()) != 0) {
+        std::remove(file.name);
+        return false;
+    }
+    facts->identity = {info.st_dev, info.st_ino};
     return true;
 }
 
@@ -566,37 +593,21 @@ void keep_every_point(Handle &handle, const double *x, const double *y, std::siz
         std::fputs("cannot keep every point for saves: they draw the reduced ones\n", stderr);
         return;
     }
-    const int slot = handle.record.temp_file_count - 1;
     curve.fd = fd;
-    curve.data_file = handle.record.temp_files[slot];
-    curve.identity = handle.table[slot].identity;
+    curve.data_file = handle.record.temp_files[handle.record.temp_file_count - 1];
     curve.every_bytes = count * 2 * sizeof(double);
     curve.reduced_bytes = reduced.size() * 2 * sizeof(double);
 }
 
-EveryPointDrawn::EveryPointDrawn(Handle &handle) : handle_(handle) {
-    ReducedCurve &curve = handle.reduced;
-    if (curve.fd == -1 || !on_graph(handle, curve.data_file))
-        return;
-    const int fd = open(curve.data_file.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-    struct stat info {};
-    if (fd == -1)
-        return;
-    if (fstat(fd, &info) != 0 || info.st_dev != curve.identity.device ||
-        info.st_ino != curve.identity.inode) {
-        close(fd); // another program's file by now
-        return;
-    }
-    data_fd_ = fd; // from here on the reduced rows come back, whatever the copy does
-    copy_part(curve.fd, 0, curve.every_bytes, fd);
+EveryPointDrawn::EveryPointDrawn(Handle &handle)
+    : handle_(handle),
+      swapped_(handle.reduced.fd != -1 && replace_data_file(handle, 0, handle.reduced.every_bytes)) {
 }
 
 EveryPointDrawn::~EveryPointDrawn() {
-    if (data_fd_ == -1)
-        return;
     const ReducedCurve &curve = handle_.reduced;
-    copy_part(curve.fd, static_cast<off_t>(curve.every_bytes), curve.reduced_bytes, data_fd_);
-    close(data_fd_);
+    if (swapped_)
+        replace_data_file(handle_, static_cast<off_t>(curve.every_bytes), curve.reduced_bytes);
 }
 
 } // namespace chartlink

@@ -71,12 +71,14 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
         plot.plot(vector).plot(array).plot(c_array, "c").plot(floats).plot(vector, floats);
         plot.plot_columns({vector, floats});
         plot.plot(Strided{every_other, 3});
+        plot.reset().style("lines").plot_reduced(vector, floats); // the stand-in tells no plot area
     }
     for (int copy = 1; copy <= 4; ++copy)
         EXPECT_EQ(fake.data_copy(copy), "0.5\n2\n-3\n") << copy;
     EXPECT_EQ(fake.data_copy(5), "0.5 0.5\n2 2\n-3 -3\n");
     EXPECT_EQ(fake.data_copy(6).size(), 6 * sizeof(double));
     EXPECT_EQ(fake.data_copy(7), "0.5\n2\n-3\n");
+    EXPECT_EQ(fake.data_copy(8), fake.data_copy(6));
 }
 
 TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
