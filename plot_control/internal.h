@@ -70,8 +70,8 @@ struct ReplyChannel {
     std::string text;               // what gnuplot_get_text() gave last
 };
 
-// Every point of the graph's reduced curve, for saves to draw: records of
-// every row, then of the reduced rows, in an unlisted owner-only file that
+// Every point of the graph's reduced curve, for saves to draw: every x,
+// every y, then records of the reduced rows, in an unlisted owner-only file that
 // goes with its descriptor, closed when the curve's data file retires or
 // the handle closes.
 struct ReducedCurve {

@@ -23,6 +23,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -538,11 +539,10 @@ FileFacts *facts_of(Handle &handle, const ReducedCurve &curve) {
     return same ? facts : nullptr;
 }
 
-// Makes `to` hold `bytes` bytes of `from` starting at `offset`.
+// Appends to `to` `bytes` bytes of `from` starting at `offset`.
 bool copy_part(int from, off_t offset, std::size_t bytes, int to) {
-    off_t written = 0;
     while (bytes > 0) {
-        const ssize_t copied = copy_file_range(from, &offset, to, &written, bytes, 0);
+        const ssize_t copied = sendfile(to, from, &offset, bytes);
         if (copied < 0 && errno == EINTR)
             continue;
         if (copied <= 0)
@@ -552,10 +552,34 @@ bool copy_part(int from, off_t offset, std::size_t bytes, int to) {
     return true;
 }
 
+// Writes records of every row from the kept x and y, through the handle's
+// block: a quarter for x, one for y, half for the records.
+bool write_every_row(Handle &handle, int to) {
+    const ReducedCurve &curve = handle.reduced;
+    const std::size_t count = curve.every_bytes / (2 * sizeof(double));
+    constexpr std::size_t rows = data_block_size / (4 * sizeof(double));
+    double *const x = handle.data_block, *const y = x + rows, *const records = y + rows;
+    for (std::size_t first = 0; first < count; first += rows) {
+        const std::size_t n = std::min(rows, count - first), bytes = n * sizeof(double);
+        const off_t at = static_cast<off_t>(first * sizeof(double));
+        if (pread(curve.fd, x, bytes, at) != static_cast<ssize_t>(bytes) ||
+            pread(curve.fd, y, bytes, at + static_cast<off_t>(count * sizeof(double))) !=
+                static_cast<ssize_t>(bytes))
+            return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            records[2 * i] = x[i];
+            records[2 * i + 1] = y[i];
+        }
+        if (!write_all(to, reinterpret_cast<const char *>(records), 2 * bytes))
+            return false;
+    }
+    return true;
+}
+
 // Replaces the curve's data file, in one step that gnuplot never sees half
-// done (it may still be reading it for a plot sent earlier), with `bytes`
-// bytes of the kept file from `offset`.
-bool replace_data_file(Handle &handle, off_t offset, std::size_t bytes) {
+// done (it may still be reading it for a plot sent earlier), with every
+// row or the reduced ones.
+bool replace_data_file(Handle &handle, bool every_row) {
     ReducedCurve &curve = handle.reduced;
     FileFacts *facts = facts_of(handle, curve);
     NewDataFile file;
@@ -563,7 +587,10 @@ bool replace_data_file(Handle &handle, off_t offset, std::size_t bytes) {
     if (facts == nullptr || (file.fd = mkostemp(file.name, O_CLOEXEC)) == -1)
         return false;
     struct stat info {};
-    const bool copied = copy_part(curve.fd, offset, bytes, file.fd) && fstat(file.fd, &info) == 0;
+    const bool copied = (every_row ? write_every_row(handle, file.fd)
+                                   : copy_part(curve.fd, static_cast<off_t>(curve.every_bytes),
+                                               curve.reduced_bytes, file.fd)) &&
+                        fstat(file.fd, &info) == 0;
     if (close(file.fd) != 0 || !copied || rename(file.name, curve.data_file.c_str()) != 0) {
         std::remove(file.name);
         return false;
@@ -581,12 +608,27 @@ void ReducedCurve::forget() {
     data_file.clear();
 }
 
+namespace {
+
+// A block at a time: the system takes large writes no faster.
+bool write_in_blocks(int fd, const double *values, std::size_t bytes) {
+    const char *data = reinterpret_cast<const char *>(values);
+    for (std::size_t done = 0; done < bytes; done += data_block_size) {
+        if (!write_all(fd, data + done, std::min(data_block_size, bytes - done)))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void keep_every_point(Handle &handle, const double *x, const double *y, std::size_t count,
                       const std::vector<std::size_t> &reduced) {
     ReducedCurve &curve = handle.reduced;
     curve.forget();
     const int fd = open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd == -1 || !write_pairs(&handle.record, fd, x, y, count, nullptr) ||
+    const std::size_t bytes = count * sizeof(double);
+    if (fd == -1 || !write_in_blocks(fd, x, bytes) || !write_in_blocks(fd, y, bytes) ||
         !write_pairs(&handle.record, fd, x, y, count, &reduced)) {
         if (fd != -1)
             close(fd);
@@ -601,13 +643,11 @@ void keep_every_point(Handle &handle, const double *x, const double *y, std::siz
 
 EveryPointDrawn::EveryPointDrawn(Handle &handle)
     : handle_(handle),
-      swapped_(handle.reduced.fd != -1 && replace_data_file(handle, 0, handle.reduced.every_bytes)) {
-}
+      swapped_(handle.reduced.fd != -1 && replace_data_file(handle, true)) {}
 
 EveryPointDrawn::~EveryPointDrawn() {
-    const ReducedCurve &curve = handle_.reduced;
     if (swapped_)
-        replace_data_file(handle_, static_cast<off_t>(curve.every_bytes), curve.reduced_bytes);
+        replace_data_file(handle_, false);
 }
 
 } // namespace chartlink
