@@ -254,11 +254,6 @@ bool write_pairs(_GNUPLOT_CTRL_ *handle, int fd, const double *x, const double *
 
 // ---- Reduced plots -----------------------------------------------------
 
-// After a reduced plot went out: keeps every row, and the reduced ones, for
-// saves; says so when it cannot.
-void keep_every_point(Handle &handle, const double *x, const double *y, std::size_t count,
-                      const std::vector<std::size_t> &reduced);
-
 // While an object of this lives, the graph's reduced curve, if any, has
 // every point in its data file, so that a save draws what the full plot
 // would; afterwards the reduced ones again.

@@ -19,6 +19,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <dirent.h>
@@ -352,6 +353,7 @@ void reduce(const double *x, const double *y, std::size_t count, const Mapping &
     const double units_per_bucket = map.scale / buckets_per_pixel;
     const double low = map.term_lower - 4 * map.scale, high = map.term_upper + 4 * map.scale;
     std::size_t first = 0, lowest = 0, highest = 0, last = 0; // of the open group
+    double low_y = 0, high_y = 0;
     bool open = false, group_inside = false;
     long long group_bucket = 0;
     const bool antialiased = buckets_per_pixel > 1;
@@ -383,8 +385,12 @@ void reduce(const double *x, const double *y, std::size_t count, const Mapping &
         // Far beyond the plot area, one bucket on either side will do.
         const double position =
             std::clamp(map.term_lower + (x[i] - map.min) * term_scale + 0.5, low, high);
-        const double unit = std::trunc(position);
-        const long long bucket = static_cast<long long>(std::floor(unit / units_per_bucket));
+        // Conversions rather than trunc() and floor(), which are calls on
+        // plain x86-64: this loop runs once per point.
+        const double unit = static_cast<double>(static_cast<long long>(position));
+        const double share = unit / units_per_bucket;
+        long long bucket = static_cast<long long>(share);
+        bucket -= share < static_cast<double>(bucket);
         const double fraction = position - unit;
         const double margin = 1e-9 * std::max(1.0, std::fabs(position));
         const bool far = position == low || position == high;
@@ -400,10 +406,17 @@ void reduce(const double *x, const double *y, std::size_t count, const Mapping &
             group_bucket = bucket;
             group_inside = inside;
             first = lowest = highest = i;
+            low_y = high_y = y[i];
             open = true;
         }
-        lowest = y[i] < y[lowest] ? i : lowest;
-        highest = y[i] > y[highest] ? i : highest;
+        if (y[i] < low_y) {
+            low_y = y[i];
+            lowest = i;
+        }
+        if (y[i] > high_y) {
+            high_y = y[i];
+            highest = i;
+        }
         last = i;
     }
     flush();
@@ -484,6 +497,54 @@ bool prepare_probe(Handle &handle, const double *x, const double *y, std::size_t
            ask_settings(handle, settings) && probe_rows(x, y, count, settings, preview);
 }
 
+// A block at a time: the system takes large writes no faster.
+bool write_in_blocks(int fd, const double *values, std::size_t bytes) {
+    const char *data = reinterpret_cast<const char *>(values);
+    for (std::size_t done = 0; done < bytes; done += data_block_size) {
+        if (!write_all(fd, data + done, std::min(data_block_size, bytes - done)))
+            return false;
+    }
+    return true;
+}
+
+// Every x into an unlisted owner-only file of their own, for saves; -1
+// when they cannot be kept.
+int write_every_x(const double *x, std::size_t count) {
+    const int fd = open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd != -1 && !write_in_blocks(fd, x, count * sizeof(double))) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A descriptor closed with its owner unless handed on.
+struct OwnedFd {
+    int fd;
+    ~OwnedFd() {
+        if (fd != -1)
+            close(fd);
+    }
+};
+
+// After a reduced plot went out: the handle keeps every point, in the file
+// from write_every_x() with every y and the reduced rows' records
+// appended, for saves; says so when it cannot.
+void keep_every_point(Handle &handle, OwnedFd &kept, const double *x, const double *y,
+                      std::size_t count, const std::vector<std::size_t> &reduced) {
+    ReducedCurve &curve = handle.reduced;
+    curve.forget();
+    if (kept.fd == -1 || !write_in_blocks(kept.fd, y, count * sizeof(double)) ||
+        !write_pairs(&handle.record, kept.fd, x, y, count, &reduced)) {
+        std::fputs("cannot keep every point for saves: they draw the reduced ones\n", stderr);
+        return;
+    }
+    curve.fd = std::exchange(kept.fd, -1);
+    curve.data_file = handle.record.temp_files[handle.record.temp_file_count - 1];
+    curve.every_bytes = count * 2 * sizeof(double);
+    curve.reduced_bytes = reduced.size() * 2 * sizeof(double);
+}
+
 void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                   const char *title) {
     const std::size_t rows = static_cast<std::size_t>(count);
@@ -493,8 +554,14 @@ void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int 
     Drawing drawing;
     std::vector<std::size_t> preview, reduced;
     if (std::strcmp(handle->style, "lines") != 0 || handle->plot_count > 0 ||
-        !drawable_series(x, y, rows) ||
-        !prepare_probe(owner, x, y, rows, terminal, settings, drawing, preview)) {
+        !drawable_series(x, y, rows)) {
+        const double *const pair[] = {x, y};
+        gnuplot_plot_columns(handle, pair, 2, count, title);
+        return;
+    }
+    // x is kept while gnuplot may still be starting, y while it draws.
+    OwnedFd every_point{write_every_x(x, rows)};
+    if (!prepare_probe(owner, x, y, rows, terminal, settings, drawing, preview)) {
         const double *const pair[] = {x, y};
         gnuplot_plot_columns(handle, pair, 2, count, title);
         return;
@@ -516,7 +583,7 @@ void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int 
                           }
                       });
     if (!reduced.empty() && handle->temp_file_count == files_before + 1)
-        keep_every_point(owner, x, y, rows, reduced);
+        keep_every_point(owner, every_point, x, y, rows, reduced);
 }
 
 // What the handle knows of the curve's file while it is the graph's (in
@@ -606,39 +673,6 @@ void ReducedCurve::forget() {
         close(fd);
     fd = -1;
     data_file.clear();
-}
-
-namespace {
-
-// A block at a time: the system takes large writes no faster.
-bool write_in_blocks(int fd, const double *values, std::size_t bytes) {
-    const char *data = reinterpret_cast<const char *>(values);
-    for (std::size_t done = 0; done < bytes; done += data_block_size) {
-        if (!write_all(fd, data + done, std::min(data_block_size, bytes - done)))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-void keep_every_point(Handle &handle, const double *x, const double *y, std::size_t count,
-                      const std::vector<std::size_t> &reduced) {
-    ReducedCurve &curve = handle.reduced;
-    curve.forget();
-    const int fd = open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    const std::size_t bytes = count * sizeof(double);
-    if (fd == -1 || !write_in_blocks(fd, x, bytes) || !write_in_blocks(fd, y, bytes) ||
-        !write_pairs(&handle.record, fd, x, y, count, &reduced)) {
-        if (fd != -1)
-            close(fd);
-        std::fputs("cannot keep every point for saves: they draw the reduced ones\n", stderr);
-        return;
-    }
-    curve.fd = fd;
-    curve.data_file = handle.record.temp_files[handle.record.temp_file_count - 1];
-    curve.every_bytes = count * 2 * sizeof(double);
-    curve.reduced_bytes = reduced.size() * 2 * sizeof(double);
 }
 
 EveryPointDrawn::EveryPointDrawn(Handle &handle)
