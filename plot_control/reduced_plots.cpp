@@ -185,9 +185,10 @@ bool send_text(Handle &handle, const std::string &text) {
 // hold a line break.
 bool ask_terminal(Handle &handle, Terminal &terminal) {
     std::string text;
-    if (!ask_text(handle, Asked::text,
-                  "GPVAL_TERM.\"\\n\".GPVAL_MULTIPLOT.\"\\n\".GPVAL_OUTPUT.\"\\n\".GPVAL_TERMOPTIONS",
-                  text))
+    if (!ask_text(
+            handle, Asked::text,
+            "GPVAL_TERM.\"\\n\".GPVAL_MULTIPLOT.\"\\n\".GPVAL_OUTPUT.\"\\n\".GPVAL_TERMOPTIONS",
+            text))
         return false;
     const std::size_t first = text.find('\n'), second = text.find('\n', first + 1),
                       last = text.rfind('\n');
@@ -238,7 +239,8 @@ bool same_file(const struct stat &one, const struct stat &other) {
 // holds as the same descriptor.
 bool opened_by_gnuplot(const std::string &directory, const char *fd, struct stat &info) {
     const std::string link = directory + "/" + fd;
-    struct stat mode {}, ours {};
+    struct stat mode {
+    }, ours{};
     return std::atoi(fd) > 2 && stat(link.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            lstat(link.c_str(), &mode) == 0 && (mode.st_mode & S_IWUSR) != 0 &&
            !(fstat(std::atoi(fd), &ours) == 0 && same_file(info, ours));
@@ -266,7 +268,8 @@ bool writes_only(const std::string &process, const struct stat *output) {
 // unseen.
 bool writes_only_output(const Handle &handle, const struct stat *output) {
     const std::string shell = std::to_string(handle.gnuplot_pid);
-    std::FILE *children = std::fopen(("/proc/" + shell + "/task/" + shell + "/children").c_str(), "re");
+    std::FILE *children =
+        std::fopen(("/proc/" + shell + "/task/" + shell + "/children").c_str(), "re");
     if (children == nullptr)
         return false;
     bool only = writes_only(shell, output);
@@ -453,9 +456,9 @@ bool probe_rows(const double *x, const double *y, std::size_t count, const Setti
                       sure_first = xr.fixed[0] ? row_of(xr.low() + xr.slack(0)) : 0;
     // Rows up to sure_last are surely inside; up to maybe_last, maybe.
     const std::size_t sure_last = xr.fixed[1] ? row_of(xr.high() - xr.slack(1)) : count,
-                      maybe_last = xr.fixed[1] ? std::upper_bound(x, x + count,
-                                                                  xr.high() + xr.slack(1)) - x
-                                               : count;
+                      maybe_last = xr.fixed[1]
+                                       ? std::upper_bound(x, x + count, xr.high() + xr.slack(1)) - x
+                                       : count;
     if (sure_first >= sure_last ||
         (sure_first - maybe_first) + (maybe_last - sure_last) > most_uncertain_rows)
         return false;
@@ -676,8 +679,7 @@ void ReducedCurve::forget() {
 }
 
 EveryPointDrawn::EveryPointDrawn(Handle &handle)
-    : handle_(handle),
-      swapped_(handle.reduced.fd != -1 && replace_data_file(handle, true)) {}
+    : handle_(handle), swapped_(handle.reduced.fd != -1 && replace_data_file(handle, true)) {}
 
 EveryPointDrawn::~EveryPointDrawn() {
     if (swapped_)

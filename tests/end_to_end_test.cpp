@@ -295,12 +295,12 @@ TEST(EndToEnd, AReducedPlotDrawsTheImageOfEveryPoint) {
         {"spikes", 2, ascending, 1000000, "set terminal png size 800,600", "lines", "a.png", false,
          true, 0, 0},
         {"fixed ranges", 2, ascending, 1000000,
-         "set terminal png; set xrange [200:300]; set yrange [-1:3]", "lines", "a.png", false,
-         true, 0, 0},
+         "set terminal png; set xrange [200:300]; set yrange [-1:3]", "lines", "a.png", false, true,
+         0, 0},
         {"x range inside the data", 1, ascending, 100000, "set terminal png; set xrange [1:99]",
          "lines", "a.png", false, true, 0, 0},
-        {"x range open above", 1, ascending, 100000, "set terminal png; set xrange [50:*]",
-         "lines", "a.png", false, true, 0, 0},
+        {"x range open above", 1, ascending, 100000, "set terminal png; set xrange [50:*]", "lines",
+         "a.png", false, true, 0, 0},
         {"x range beyond the data", 1, ascending, 100000, "set terminal png; set xrange [200:300]",
          "lines", "a.png", false, false, 0, 0},
         {"unsorted", 1, unsorted, 1000000, "set terminal png", "lines", "a.png", false, false, 0,
@@ -311,16 +311,16 @@ TEST(EndToEnd, AReducedPlotDrawsTheImageOfEveryPoint) {
          0},
         {"points", 1, ascending, 1000000, "set terminal png", "points", "a.png", false, false, 0,
          0},
-        {"log y", 1, ascending, 100000, "set terminal png; set logscale y", "lines", "a.png",
-         false, false, 0, 0},
+        {"log y", 1, ascending, 100000, "set terminal png; set logscale y", "lines", "a.png", false,
+         false, 0, 0},
         {"polar", 1, ascending, 100000, "set terminal png; set polar", "lines", "a.png", false,
          false, 0, 0},
         {"multiplot", 1, ascending, 100000, "set terminal png; set output '%s'; set multiplot",
          "lines", "a.png", false, false, 0, 0},
         {"output written", 1, ascending, 100000, "set terminal png; set output '%s'; plot x",
          "lines", "a.png", false, false, 0, 0},
-        {"table", 1, ascending, 100000, "set terminal png; set table '%s'", "lines", "a.txt",
-         false, false, 0, 0},
+        {"table", 1, ascending, 100000, "set terminal png; set table '%s'", "lines", "a.txt", false,
+         false, 0, 0},
         {"gif animate", 1, ascending, 100000, "set terminal gif animate; set output '%s'", "lines",
          "a.gif", false, false, 0, 0},
         {"pngcairo", 1, ascending, 1000000, "set terminal pngcairo", "lines", "a.png", false, true,
@@ -333,8 +333,7 @@ TEST(EndToEnd, AReducedPlotDrawsTheImageOfEveryPoint) {
          "set terminal pngcairo; set linetype 1 dashtype 2", "lines", "a.png", false, false, 0, 0},
         {"saved", 1, ascending, 1000000, "", "lines", "a.png", true, true, 0.025, 0.2},
         {"saved at another size", 1, ascending, 1000000,
-         "set terminal png size 100,80; set output '%s.shown'", "lines", "a.png", true, true, 0,
-         0},
+         "set terminal png size 100,80; set output '%s.shown'", "lines", "a.png", true, true, 0, 0},
         {"saved as svg", 1, ascending, 1000000, "", "lines", "a.svg", true, true, 0, 0},
     };
     test::TempDir dir;
@@ -356,7 +355,8 @@ TEST(EndToEnd, AReducedPlotDrawsTheImageOfEveryPoint) {
         if (sent.file == all.file)
             continue;
         EXPECT_EQ(test::png_iend_count(fewer), 1) << c.what; // else the same bytes
-        const test::Difference difference = test::compare(test::read_png(full), test::read_png(fewer));
+        const test::Difference difference =
+            test::compare(test::read_png(full), test::read_png(fewer));
         EXPECT_LE(difference.pixels, c.pixels) << c.what;
         EXPECT_LE(difference.mean, c.mean) << c.what;
     }
