@@ -135,8 +135,11 @@ void retire_shown_graph(_GNUPLOT_CTRL_ *handle) {
     } catch (const std::bad_alloc &) {
         return; // they stay until close
     }
-    for (NamedFile &file : owner.shown)
+    for (NamedFile &file : owner.shown) {
+        if (file.name == owner.reduced.data_file)
+            owner.reduced.forget();
         owner.retiring.push_back({std::move(file), owner.reply.last_request, false});
+    }
     owner.shown.clear();
 }
 

@@ -359,6 +359,12 @@ void plot_chosen_pairs(
     });
 }
 
+bool write_pairs(_GNUPLOT_CTRL_ *handle, int fd, const double *x, const double *y,
+                 std::size_t count, const std::vector<std::size_t> *rows) {
+    BlockWriter writer(handle, fd);
+    return write_pair_rows(writer, x, y, count, rows);
+}
+
 } // namespace chartlink
 
 void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title) {

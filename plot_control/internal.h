@@ -98,6 +98,22 @@ struct ReplyChannel {
     std::string text;               // what gnuplot_get_text() gave last
 };
 
+// Every point of the graph's reduced curve, for saves to draw: every x,
+// every y, then records of the reduced rows, in an unlisted owner-only file that
+// goes with its descriptor, closed when the curve's data file retires or
+// the handle closes.
+struct ReducedCurve {
+    int fd = -1;
+    std::string data_file; // the file gnuplot reads, which holds the reduced rows
+    std::size_t every_bytes = 0, reduced_bytes = 0;
+
+    ReducedCurve() = default;
+    ReducedCurve(const ReducedCurve &) = delete;
+    ReducedCurve &operator=(const ReducedCurve &) = delete;
+    ~ReducedCurve() { forget(); }
+    void forget();
+};
+
 // Everything a handle holds beyond the public record, in the same
 // allocation. The record comes first, so a handle converts either way.
 struct Handle {
@@ -110,6 +126,7 @@ struct Handle {
     std::vector<NamedFile> shown;              // the graph still on screen after a reset
     std::vector<RetiringFile> retiring;
     const char *graph_verb = nullptr; // "plot" or "splot": began the graph; null before
+    ReducedCurve reduced;
     // The stream's buffer: no larger than a write into the pipe that cannot
     // be split or interrupted once the pipe has room.
     char stream_buffer[PIPE_BUF];
@@ -283,6 +300,28 @@ void plot_chosen_pairs(
     _GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count, const char *title,
     const std::vector<std::size_t> &preview,
     const std::function<bool(const CommandLine &, std::vector<std::size_t> &)> &choose);
+
+// Writes x and y as records of two native doubles, every row or those
+// listed, through the handle's block. False when a write fails.
+bool write_pairs(_GNUPLOT_CTRL_ *handle, int fd, const double *x, const double *y,
+                 std::size_t count, const std::vector<std::size_t> *rows);
+
+// ---- Reduced plots -----------------------------------------------------
+
+// While an object of this lives, the graph's reduced curve, if any, has
+// every point in its data file, so that a save draws what the full plot
+// would; afterwards the reduced ones again.
+class EveryPointDrawn {
+public:
+    explicit EveryPointDrawn(Handle &handle);
+    ~EveryPointDrawn();
+    EveryPointDrawn(const EveryPointDrawn &) = delete;
+    EveryPointDrawn &operator=(const EveryPointDrawn &) = delete;
+
+private:
+    Handle &handle_;
+    bool swapped_; // the data file holds every point
+};
 
 // ---- Replies -----------------------------------------------------------
 

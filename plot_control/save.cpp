@@ -54,6 +54,11 @@ std::string exact_file_name(const char *file_name) {
 
 namespace {
 
+// The caller's terminal is set again as gnuplot reports it, rather than
+// pushed and popped, so that one the caller pushed stays pushed.
+constexpr char keep_terminal[] = "chartlink_terminal=GPVAL_TERM.\" \".GPVAL_TERMOPTIONS";
+constexpr char restore_terminal[] = "set terminal @chartlink_terminal;undefine chartlink_terminal";
+
 int save_graph(Handle &handle, const char *file_name) {
     const char *terminal_line = terminal_line_for(file_name);
     if (terminal_line == nullptr) {
@@ -64,7 +69,7 @@ int save_graph(Handle &handle, const char *file_name) {
         chartlink::say("file name holds a line break: not saved\n");
         return -1;
     }
-    CommandLine push, terminal, draw, unset_output, pop;
+    CommandLine terminal, draw, unset_output, restore;
     // On one line, so that when the file cannot be opened (or nothing has
     // been plotted) the replot is skipped: nothing is drawn elsewhere and
     // an existing file is left as it was.
@@ -73,11 +78,11 @@ int save_graph(Handle &handle, const char *file_name) {
                             "{replot}",
                             exact_file_name(file_name).c_str()))
         return -1;
-    format_own_command(push, "set terminal push");
-    format_own_command(terminal, "%s", terminal_line);
+    format_own_command(terminal, "%s;%s", keep_terminal, terminal_line);
     format_own_command(unset_output, "unset output");
-    format_own_command(pop, "set terminal pop");
-    const CommandLine *const lines[] = {&push, &terminal, &draw, &unset_output, &pop};
+    format_own_command(restore, "%s", restore_terminal);
+    const CommandLine *const lines[] = {&terminal, &draw, &unset_output, &restore};
+    EveryPointDrawn every_point(handle);
     Answer answer;
     const Outcome outcome = ask_gnuplot(handle, {}, lines, std::size(lines), Deadline(-1), answer);
     if (outcome != Outcome::answered) {

@@ -82,6 +82,7 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
         plot.plot(kept).grid(grid).grid(std::vector<int>{0, 1}, std::array<float, 2>{0, 1}, ints);
         plot.reset().splot_grid(std::vector<std::vector<int>>{{0, 1}, {2, 3}});
         plot.splot_columns({ints, ints, ints});
+        plot.reset().style("lines").plot_reduced(vector, floats); // the stand-in tells no plot area
     }
     for (int copy = 1; copy <= 4; ++copy)
         EXPECT_EQ(fake.data_copy(copy), "0.5\n2\n-3\n") << copy;
@@ -94,6 +95,7 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
     EXPECT_EQ(fake.data_copy(10), points);
     EXPECT_EQ(fake.data_copy(11), points);
     EXPECT_EQ(fake.data_copy(12), doubles({0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}));
+    EXPECT_EQ(fake.data_copy(13), fake.data_copy(6));
 }
 
 TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {

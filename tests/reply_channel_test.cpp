@@ -78,10 +78,13 @@ TEST(Save, SendsItsLinesThenASync) {
     };
     const std::string sync = "\nset print \"/dev/fd/3\";" + numbered("2", "R") + ";unset print\n";
     EXPECT_TRUE(std::regex_match(
-        t.sent, std::regex(request("1", "set terminal push\nset terminal pdfcairo\n"
+        t.sent, std::regex(request("1", "chartlink_terminal=GPVAL_TERM\\.\" \"\\.GPVAL_TERMOPTIONS;"
+                                        "set terminal pdfcairo\n"
                                         "if \\(exists\\(\"GPVAL_LAST_PLOT\"\\)\\) \\{set output "
                                         "'./it' \\. \"'\" \\. 's `here`.PDF'; replot\\} "
-                                        "else \\{replot\\}\nunset output\nset terminal pop\n") +
+                                        "else \\{replot\\}\nunset output\n"
+                                        "set terminal @chartlink_terminal;"
+                                        "undefine chartlink_terminal\n") +
                            sync)))
         << t.sent;
 }
@@ -123,8 +126,11 @@ TEST(Save, WritesCompleteFilesBeforeCloseAndKeepsTheCallersTerminal) {
     RealGnuplot gnuplot;
     _GNUPLOT_CTRL_ *h = gnuplot.handle;
     ASSERT_NE(h, nullptr);
-    gnuplot_cmd(h, "set terminal png size 320,240");
-    gnuplot_plot_equation(h, "sin(x)", "sine");
+    // Pushed, and kept through the reduced plot's probe and the saves.
+    gnuplot_cmd(h, "set terminal png size 320,240; set terminal push; set terminal unknown");
+    const double x[] = {0, 1, 2, 3}, y[] = {1, 0, 2, 1};
+    gnuplot_setstyle(h, "lines");
+    gnuplot_plot_xy_reduced(h, x, y, 4, "walk");
     const struct {
         const char *name;
         const char *ending;
@@ -137,9 +143,9 @@ TEST(Save, WritesCompleteFilesBeforeCloseAndKeepsTheCallersTerminal) {
         EXPECT_EQ(saved.substr(saved.size() - std::strlen(file.ending)), file.ending) << path;
     }
     EXPECT_EQ(test::png_iend_count(dir.path() + "/a.png"), 1);
-    gnuplot_cmd(h, "set output \"%s/after.png\"", dir.path().c_str());
+    gnuplot_cmd(h, "set terminal pop; set output \"%s/after.png\"", dir.path().c_str());
     gnuplot_cmd(h, "replot");
-    EXPECT_EQ(gnuplot_sync(h, -1), 0);
+    EXPECT_EQ(gnuplot_sync(h, -1), 0) << gnuplot_last_error(h);
     EXPECT_EQ(test::png_size(dir.path() + "/after.png"), std::make_pair(320U, 240U));
 }
 
