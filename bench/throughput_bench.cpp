@@ -26,12 +26,13 @@
 namespace {
 
 constexpr int point_count = 1000000;
+constexpr std::size_t point_rows = point_count;
 
 struct Points {
     std::vector<double> x, y;
     Points() {
-        for (int i = 0; i < point_count; ++i) {
-            x.push_back(i * 0.001);
+        for (std::size_t i = 0; i < point_rows; ++i) {
+            x.push_back(static_cast<double>(i) * 0.001);
             y.push_back(1000 * std::sin(x.back()));
         }
     }
@@ -127,7 +128,7 @@ void limit(benchmark::State &state) {
         temp_file_round(state, [](int fd) {
             static char block[64 * 1024];
             std::size_t used = 0;
-            for (int i = 0; i < point_count; ++i) {
+            for (std::size_t i = 0; i < point_rows; ++i) {
                 if (sizeof block - used < 64) {
                     write_or_abort(fd, block, used);
                     used = 0;
@@ -148,7 +149,7 @@ void naive(benchmark::State &state) {
     for (auto _ : state) {
         temp_file_round(state, [](int fd) {
             char line[64];
-            for (int i = 0; i < point_count; ++i) {
+            for (std::size_t i = 0; i < point_rows; ++i) {
                 const int length =
                     std::snprintf(line, sizeof line, "%g %g\n", points().x[i], points().y[i]);
                 write_or_abort(fd, line, static_cast<std::size_t>(length));
@@ -173,7 +174,7 @@ void columns(benchmark::State &state) {
 // The same bytes as columns() writes, already laid out, in one write.
 void raw_write(benchmark::State &state) {
     std::vector<double> records;
-    for (int i = 0; i < point_count; ++i) {
+    for (std::size_t i = 0; i < point_rows; ++i) {
         records.push_back(points().x[i]);
         records.push_back(points().y[i]);
     }
@@ -189,14 +190,14 @@ void raw_write(benchmark::State &state) {
 // The least any writer of records from separate arrays does: interleave
 // them into a 1 MiB block, write the block, repeat.
 void interleave_write(benchmark::State &state) {
-    constexpr int rows_per_block = (1 << 20) / (2 * sizeof(double));
+    constexpr std::size_t rows_per_block = (1 << 20) / (2 * sizeof(double));
     std::vector<double> block(2 * rows_per_block);
     const double *x = points().x.data(), *y = points().y.data();
     for (auto _ : state) {
         temp_file_round(state, [&](int fd) {
-            for (int first = 0; first < point_count; first += rows_per_block) {
-                const int rows = std::min(rows_per_block, point_count - first);
-                for (int i = 0; i < rows; ++i) {
+            for (std::size_t first = 0; first < point_rows; first += rows_per_block) {
+                const std::size_t rows = std::min(rows_per_block, point_rows - first);
+                for (std::size_t i = 0; i < rows; ++i) {
                     block[2 * i] = x[first + i];
                     block[2 * i + 1] = y[first + i];
                 }
@@ -270,8 +271,8 @@ void frames(benchmark::State &state) {
     const std::string dir = workspace().image() + ".frames";
     mkdir(dir.c_str(), 0700);
     std::vector<double> record(2 * frame_points);
-    for (int frame = 0; frame < frame_count; ++frame) {
-        for (int i = 0; i < frame_points; ++i) {
+    for (std::size_t frame = 0; frame < frame_count; ++frame) {
+        for (std::size_t i = 0; i < frame_points; ++i) {
             record[2 * i] = points().x[i];
             record[2 * i + 1] = points().y[frame * 1000 + i];
         }
