@@ -185,34 +185,33 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
 
 /* Plots what gnuplot_plot_columns() of the two columns x and y would draw
  * (the same line, verb, title, data file and refusals), but with style
- * "lines" sends only the points that can change a pixel: per pixel column
- * of the plot area the first, last, lowest and highest (16 buckets a
- * column on antialiasing terminals, each extreme with its neighbours);
- * outside the ranges a run keeps only its ends.
+ * "lines" on a terminal that sets whole pixels (png, gif, jpeg, sixelgd,
+ * x11) sends only the points that can change a pixel: per pixel column of
+ * the plot area the first, last, lowest and highest; outside the ranges a
+ * run keeps only its ends. The image is then the full plot's, pixel for
+ * pixel, while nothing later changes the x range or margins (a curve
+ * widening autoscale, a window's zoom).
  *
  * How: it asks gnuplot for the terminal, output and settings (`save set`,
  * with linetype 1 copied into a spare style line and removed again), then
  * plots the same line over a file of only the points that decide autoscale
- * (those nearest a fixed range's ends included) into '/dev/null' and sets
- * the caller's output again. A terminal without pixels ("unknown", dumb)
- * is probed as the png gnuplot_save() writes, then set again from
- * GPVAL_TERM and GPVAL_TERMOPTIONS (a pushed terminal stays pushed). It
- * reads GPVAL_TERM_XMIN, GPVAL_TERM_XMAX, GPVAL_TERM_SCALE and the ranges.
+ * (those nearest a fixed range's ends included) into '/dev/null', sets the
+ * caller's output again and reads GPVAL_TERM_XMIN, GPVAL_TERM_XMAX,
+ * GPVAL_TERM_SCALE and the ranges. Like a sync, this leaves gnuplot's
+ * `print` on standard error. gnuplot's warnings about the axes or texts
+ * (tics, enhanced text) appear twice, once for that look.
  *
- * It plots every point, only slower, where the probe could differ from the
- * plot: another style, x not ascending, values not finite or beyond 1e300,
- * a range gnuplot would find empty or too narrow (and warn), no point
- * inside a fixed range, a graph that already has curves, an output file
- * holding an image already, a terminal without pixels other than those
- * above (svg, pdf...), gif animate, log, nonlinear or polar axes, a fixed
- * aspect ratio, multiplot, `set table` into a file (seen in /proc; a table
- * into a datablock is not seen: plot every point there), a dashed
- * linetype 1 or user line styles, or no answer within 10 s.
+ * It plots every point, only slower, where the reduced points could draw
+ * otherwise: another style; antialiasing terminals (pngcairo, qt, wxt),
+ * character cells (dumb) and terminals without pixels (unknown, svg,
+ * pdf...); x not ascending, values not finite or beyond 1e300; a range
+ * gnuplot would find empty or too narrow (and warn); no point inside a
+ * fixed range; a graph that already has curves; an output file holding an
+ * image already; gif animate; log, nonlinear or polar axes; a fixed aspect
+ * ratio; multiplot; `set table` into a file (seen in /proc; a table into a
+ * datablock is not seen: plot every point there); a dashed linetype 1 or
+ * user line styles; an unfinished command; or no answer within 10 s.
  *
- * The image is the full plot's pixel for pixel with png, gif and jpeg; with
- * pngcairo the tests measured at most 2.2% of pixels differing, by 0.06/255
- * on average (bound: 2.5% and 1/255). It holds while nothing later changes
- * the x range or margins (a curve widening autoscale, a window's zoom).
  * gnuplot_save() draws every point: the handle keeps them in an unlisted
  * file until the curve's graph is replaced or the handle closes ("cannot
  * keep every point for saves: they draw the reduced ones\n" when it
@@ -317,19 +316,20 @@ const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle);
 /* Writes the current graph into file_name and returns once the file is
  * complete and closed: 0, or 1 with gnuplot's message for the save itself
  * (an earlier error waits for the next gnuplot_sync()), or -1 as
- * gnuplot_sync() does (no time limit). The extension picks the format:
- * .png (pngcairo), .svg, .pdf (pdfcairo), .eps (epscairo) or .txt (dumb), in
- * either case. The file is exactly the one named, as open() would take it:
- * a relative name is sent as "./<name>", so gnuplot neither runs a pipe for
- * a leading '|' nor expands '~', and quotes reach gnuplot as quotes. Sends,
- * within a request whose first line is
- *   set print "/dev/fd/3";print "<tag><n>E".GPVAL_ERRMSG."<tag>";reset errors
- * (the errors from before) the lines
- *   chartlink_terminal=GPVAL_TERM." ".GPVAL_TERMOPTIONS;set terminal <t> /
- *   if (exists("GPVAL_LAST_PLOT")) {set output '<file>'; replot} else {replot} /
- *   unset output / set terminal @chartlink_terminal;undefine chartlink_terminal
- * so the caller's terminal, with its options, is in force again afterwards
- * and a terminal the caller pushed stays pushed. A reduced plot's data file
+ * gnuplot_sync() does (no time limit; "gnuplot has ended: not saved\n"). The extension picks the
+ * format: .png (pngcairo), .svg, .pdf (pdfcairo), .eps (epscairo) or .txt (dumb), in either case.
+ * The file is exactly the one named, as open() would take it: a relative name is sent as
+ * "./<name>", so gnuplot neither runs a pipe for a leading '|' nor expands '~', and quotes reach
+ * gnuplot as quotes. Sends, within a request whose first line is set print "/dev/fd/3";print
+ * "<tag><n>E".GPVAL_ERRMSG."<tag>";reset errors (the errors from before) the lines
+ *   <t'>=GPVAL_TERM." ".GPVAL_TERMOPTIONS;set terminal <t>
+ *   if (exists("GPVAL_LAST_PLOT")) {set output '<file>'; replot} else {replot}
+ *   unset output
+ *   set terminal @<t'>;undefine <t'>
+ * where <t'> is the tag with 't' for its first letter, so the caller's
+ * terminal, with the options gnuplot reports, is in force again afterwards
+ * and a terminal the caller pushed stays pushed (an option gnuplot does not
+ * report, as png's noenhanced, returns to its default). A reduced plot's data file
  * holds every point while the save draws. When the file cannot be opened,
  * or nothing has been plotted, nothing is drawn anywhere and an existing
  * file is left as it was. An output file the caller had set is finished

@@ -103,21 +103,21 @@ bool format_command(CommandLine &line, const char *format, va_list args) {
 
 } // namespace
 
-// SIGPIPE is blocked in this thread for the object's life, and one that
+// The signal is blocked in this thread for the object's life, and one that
 // its writes made pending is consumed before the old mask comes back.
-SigpipeBlock::SigpipeBlock() {
-    sigemptyset(&sigpipe_);
-    sigaddset(&sigpipe_, SIGPIPE);
+SignalBlock::SignalBlock(int signal) {
+    sigemptyset(&signal_);
+    sigaddset(&signal_, signal);
     sigset_t pending;
     sigpending(&pending);
-    already_pending_ = sigismember(&pending, SIGPIPE) == 1;
-    pthread_sigmask(SIG_BLOCK, &sigpipe_, &saved_mask_);
+    already_pending_ = sigismember(&pending, signal) == 1;
+    pthread_sigmask(SIG_BLOCK, &signal_, &saved_mask_);
 }
 
-SigpipeBlock::~SigpipeBlock() {
+SignalBlock::~SignalBlock() {
     if (!already_pending_) {
         const timespec no_wait{};
-        sigtimedwait(&sigpipe_, nullptr, &no_wait);
+        sigtimedwait(&signal_, nullptr, &no_wait);
     }
     pthread_sigmask(SIG_SETMASK, &saved_mask_, nullptr);
 }
@@ -190,7 +190,7 @@ bool send_lines_by(_GNUPLOT_CTRL_ *handle, const CommandLine *const lines[], std
         joined[size++] = '\n';
     }
     Handle &owner = handle_of(handle);
-    SigpipeBlock quiet;
+    SignalBlock quiet(SIGPIPE);
     if (!flush_callers_bytes(owner, deadline) || !write_by(owner, joined, size, deadline))
         return false;
     owner.boundary.feed(joined, size);

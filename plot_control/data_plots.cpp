@@ -157,6 +157,7 @@ template <class Write>
 void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title, Write write) {
     if (shape.verb == nullptr || !chartlink::data_slot_free(handle))
         return;
+    const chartlink::SignalBlock no_size_kill(SIGXFSZ); // a file too large fails to write
     CommandLine line;
     // mkostemp keeps the name's length, so the template tells whether the
     // command will be accepted before any file exists.

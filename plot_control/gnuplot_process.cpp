@@ -128,7 +128,7 @@ bool end_gnuplot(Handle &handle) {
         return true;
     }
     {
-        SigpipeBlock quiet; // what is still buffered goes into a pipe that may be dead
+        SignalBlock quiet(SIGPIPE); // what is still buffered goes into a pipe that may be dead
         std::fclose(stream);
     }
     int status = 0;

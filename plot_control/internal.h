@@ -186,18 +186,20 @@ bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &dea
 bool send_lines_by(_GNUPLOT_CTRL_ *handle, const CommandLine *const lines[], std::size_t count,
                    const Deadline &deadline);
 
-// A gnuplot that has ended must not kill its caller through SIGPIPE, yet the
-// process-wide disposition is the caller's: so SIGPIPE is blocked in this
-// thread while an object of this lives, and one its writes raised is consumed.
-class SigpipeBlock {
+// A write must not kill the caller: SIGPIPE when gnuplot has ended, SIGXFSZ
+// when a data file passes the caller's file size limit; their writes fail
+// instead. The process-wide disposition is the caller's, so the signal is
+// blocked in this thread while an object of this lives, and one its writes
+// raised is consumed.
+class SignalBlock {
 public:
-    SigpipeBlock();
-    ~SigpipeBlock();
-    SigpipeBlock(const SigpipeBlock &) = delete;
-    SigpipeBlock &operator=(const SigpipeBlock &) = delete;
+    explicit SignalBlock(int signal);
+    ~SignalBlock();
+    SignalBlock(const SignalBlock &) = delete;
+    SignalBlock &operator=(const SignalBlock &) = delete;
 
 private:
-    sigset_t sigpipe_{};
+    sigset_t signal_{};
     sigset_t saved_mask_{};
     bool already_pending_ = false;
 };

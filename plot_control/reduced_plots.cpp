@@ -36,11 +36,6 @@ namespace {
 // How long a look at the plot area may take before every point is plotted.
 constexpr int probe_timeout_ms = 10000;
 
-// Buckets per pixel column: gd's lines fall on whole pixels; antialiased
-// lines shade by where within a pixel they run.
-constexpr double sharp_buckets = 1;
-constexpr double antialiased_buckets = 16;
-
 // Values beyond this, or ranges narrower than this part of their values,
 // make gnuplot warn (overflow, empty range, tics too fine): every point.
 constexpr double largest_value = 1e300;
@@ -55,29 +50,25 @@ constexpr std::size_t most_uncertain_rows = 100000;
 // The style line the probe copies linetype 1 into, to see its dashes.
 constexpr int first_spare_style_line = 31999;
 
-// How the terminal in force draws: its buckets per pixel column, 0 for no
-// pixels at all; whether it writes into the output file; or, for terminals
-// that draw no image, that gnuplot_save()'s png stands in for it.
+// How the terminal in force draws: whether it sets whole pixels, the one
+// kind of drawing whose every pixel the reduced points reproduce (an
+// antialiased line shades by where within a pixel it runs, and a terminal
+// of character cells is no 640-pixel image); whether it writes into the
+// output file.
 struct Drawing {
-    double buckets_per_pixel = 0;
+    bool whole_pixels = false;
     bool to_file = false;
-    bool as_saved_png = false;
 };
 
 Drawing drawing_of(const std::string &terminal) {
     static constexpr struct {
         const char *name;
         Drawing drawing;
-    } known[] = {{"png", {sharp_buckets, true, false}},
-                 {"gif", {sharp_buckets, true, false}},
-                 {"jpeg", {sharp_buckets, true, false}},
-                 {"sixelgd", {sharp_buckets, true, false}},
-                 {"pngcairo", {antialiased_buckets, true, false}},
-                 {"x11", {sharp_buckets, false, false}},
-                 {"qt", {antialiased_buckets, false, false}},
-                 {"wxt", {antialiased_buckets, false, false}},
-                 {"unknown", {antialiased_buckets, true, true}},
-                 {"dumb", {antialiased_buckets, true, true}}};
+    } known[] = {{"png", {true, true}},
+                 {"gif", {true, true}},
+                 {"jpeg", {true, true}},
+                 {"sixelgd", {true, true}},
+                 {"x11", {true, false}}};
     for (const auto &entry : known) {
         if (terminal == entry.name)
             return entry.drawing;
@@ -290,24 +281,23 @@ bool output_allows_probe(Handle &handle, const Terminal &terminal, bool to_file)
 }
 
 // Draws the probe into no file (a window shows it until the plot itself
-// replaces it), then puts the caller's output and terminal back, the
-// terminal as gnuplot reported it, so that its pushed one stays.
+// replaces it), then sets the caller's output again. Every line is made
+// before any is sent, so that a probe that cannot be made changes nothing.
 bool probe(Handle &handle, const CommandLine &plot, const Terminal &terminal,
            const Drawing &drawing) {
-    std::vector<std::string> lines;
-    if (drawing.as_saved_png)
-        lines.push_back("set terminal pngcairo");
-    if (drawing.to_file)
-        lines.push_back("set output '/dev/null'");
-    lines.push_back(plot.text);
-    if (drawing.to_file)
-        lines.push_back(terminal.output.empty()
-                            ? "set output"
-                            : "set output " + exact_file_name(terminal.output.c_str()));
-    if (drawing.as_saved_png)
-        lines.push_back("set terminal " + terminal.name + " " + terminal.options);
-    return std::all_of(lines.begin(), lines.end(),
-                       [&](const std::string &text) { return send_text(handle, text); });
+    if (!drawing.to_file)
+        return send_line(&handle.record, const_cast<CommandLine &>(plot));
+    CommandLine to_nothing, to_output;
+    const std::string output = terminal.output.empty()
+                                   ? "set output"
+                                   : "set output " + exact_file_name(terminal.output.c_str());
+    if (!format_own_command(to_nothing, "set output '/dev/null'") ||
+        !format_own_command(to_output, "%s", output.c_str()))
+        return false;
+    const CommandLine *const lines[] = {&to_nothing, &plot, &to_output};
+    return std::all_of(std::begin(lines), std::end(lines), [&](const CommandLine *line) {
+        return send_line(&handle.record, *const_cast<CommandLine *>(line));
+    });
 }
 
 // Where gnuplot maps x: terminal units as the plot area's axis has them.
@@ -327,9 +317,10 @@ struct Mapping {
 bool read_mapping(Handle &handle, Mapping &mapping) {
     std::string text;
     if (!ask_text(handle, Asked::text,
-                  "sprintf(\"%.17g %.17g %.17g %.17g %.17g %.17g %.17g %d\", GPVAL_TERM_XMIN, "
-                  "GPVAL_TERM_XMAX, GPVAL_TERM_SCALE, GPVAL_X_MIN, GPVAL_X_MAX, GPVAL_Y_MIN, "
-                  "GPVAL_Y_MAX, GPVAL_ERRNO)",
+                  // A probe that failed may have left no plot area to tell.
+                  "exists(\"GPVAL_TERM_XMIN\") ? sprintf(\"%.17g %.17g %.17g %.17g %.17g "
+                  "%.17g %.17g %d\", GPVAL_TERM_XMIN, GPVAL_TERM_XMAX, GPVAL_TERM_SCALE, "
+                  "GPVAL_X_MIN, GPVAL_X_MAX, GPVAL_Y_MIN, GPVAL_Y_MAX, GPVAL_ERRNO) : \"\"",
                   text))
         return false;
     double n[8];
@@ -351,34 +342,24 @@ bool read_mapping(Handle &handle, Mapping &mapping) {
 // outside them the first and the last; and every row whose column gnuplot's
 // rounding could tell otherwise than ours.
 void reduce(const double *x, const double *y, std::size_t count, const Mapping &map,
-            double buckets_per_pixel, std::vector<std::size_t> &kept) {
+            std::vector<std::size_t> &kept) {
     const double term_scale = (map.term_upper - map.term_lower) / (map.max - map.min);
-    const double units_per_bucket = map.scale / buckets_per_pixel;
+    const double units_per_bucket = map.scale; // a bucket per pixel column
     const double low = map.term_lower - 4 * map.scale, high = map.term_upper + 4 * map.scale;
     std::size_t first = 0, lowest = 0, highest = 0, last = 0; // of the open group
     double low_y = 0, high_y = 0;
     bool open = false, group_inside = false;
     long long group_bucket = 0;
-    const bool antialiased = buckets_per_pixel > 1;
     const auto keep = [&](std::size_t row) {
         if ((kept.empty() || row > kept.back()) && row < count)
             kept.push_back(row);
-    };
-    // Antialiased, a corner shades by both its lines: an extreme keeps the
-    // rows beside it.
-    const auto keep_extreme = [&](std::size_t row) {
-        if (antialiased && row > 0)
-            keep(row - 1);
-        keep(row);
-        if (antialiased)
-            keep(row + 1);
     };
     const auto flush = [&] {
         if (open) {
             keep(first);
             if (group_inside) {
-                keep_extreme(std::min(lowest, highest));
-                keep_extreme(std::max(lowest, highest));
+                keep(std::min(lowest, highest));
+                keep(std::max(lowest, highest));
             }
             keep(last);
         }
@@ -497,8 +478,7 @@ bool prepare_probe(Handle &handle, const double *x, const double *y, std::size_t
         terminal.options.find("animate") != std::string::npos)
         return false;
     drawing = drawing_of(terminal.name);
-    return drawing.buckets_per_pixel != 0 &&
-           output_allows_probe(handle, terminal, drawing.to_file) &&
+    return drawing.whole_pixels && output_allows_probe(handle, terminal, drawing.to_file) &&
            ask_settings(handle, settings) && probe_rows(x, y, count, settings, preview);
 }
 
@@ -526,10 +506,12 @@ int write_every_x(const double *x, std::size_t count) {
 // A descriptor closed with its owner unless handed on.
 struct OwnedFd {
     int fd;
-    ~OwnedFd() {
+    void close_now() {
         if (fd != -1)
             close(fd);
+        fd = -1;
     }
+    ~OwnedFd() { close_now(); }
 };
 
 // After a reduced plot went out: the handle keeps every point, in the file
@@ -567,6 +549,7 @@ void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int 
     // x is kept while gnuplot may still be starting, y while it draws.
     OwnedFd every_point{write_every_x(x, rows)};
     if (!prepare_probe(owner, x, y, rows, terminal, settings, drawing, preview)) {
+        every_point.close_now(); // its descriptor may be the one the plot needs
         const double *const pair[] = {x, y};
         gnuplot_plot_columns(handle, pair, 2, count, title);
         return;
@@ -580,7 +563,7 @@ void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int 
                               if (!probe(owner, plot, terminal, drawing) ||
                                   !read_mapping(owner, mapping))
                                   return false;
-                              reduce(x, y, rows, mapping, drawing.buckets_per_pixel, kept);
+                              reduce(x, y, rows, mapping, kept);
                               reduced = kept;
                               return true;
                           } catch (const std::bad_alloc &) {
@@ -695,6 +678,7 @@ void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const doub
     if (handle == nullptr || x == nullptr || y == nullptr || count < 1)
         return;
     try {
+        const chartlink::SignalBlock no_size_kill(SIGXFSZ); // the kept points are a file too
         chartlink::plot_reduced(handle, x, y, count, title);
     } catch (const std::bad_alloc &) {
         chartlink::say("cannot allocate memory: plot not sent\n");

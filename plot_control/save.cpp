@@ -55,9 +55,11 @@ std::string exact_file_name(const char *file_name) {
 namespace {
 
 // The caller's terminal is set again as gnuplot reports it, rather than
-// pushed and popped, so that one the caller pushed stays pushed.
-constexpr char keep_terminal[] = "chartlink_terminal=GPVAL_TERM.\" \".GPVAL_TERMOPTIONS";
-constexpr char restore_terminal[] = "set terminal @chartlink_terminal;undefine chartlink_terminal";
+// pushed and popped, so that one the caller pushed stays pushed; it waits
+// in a variable named after the handle's tag, which no caller uses.
+std::string terminal_variable(const ReplyChannel &reply) {
+    return std::string("t") + (reply.tag + 1);
+}
 
 int save_graph(Handle &handle, const char *file_name) {
     const char *terminal_line = terminal_line_for(file_name);
@@ -78,10 +80,13 @@ int save_graph(Handle &handle, const char *file_name) {
                             "{replot}",
                             exact_file_name(file_name).c_str()))
         return -1;
-    format_own_command(terminal, "%s;%s", keep_terminal, terminal_line);
+    const std::string kept = terminal_variable(handle.reply);
+    format_own_command(terminal, "%s=GPVAL_TERM.\" \".GPVAL_TERMOPTIONS;%s", kept.c_str(),
+                       terminal_line);
     format_own_command(unset_output, "unset output");
-    format_own_command(restore, "%s", restore_terminal);
+    format_own_command(restore, "set terminal @%s;undefine %s", kept.c_str(), kept.c_str());
     const CommandLine *const lines[] = {&terminal, &draw, &unset_output, &restore};
+    const SignalBlock no_size_kill(SIGXFSZ);
     EveryPointDrawn every_point(handle);
     Answer answer;
     const Outcome outcome = ask_gnuplot(handle, {}, lines, std::size(lines), Deadline(-1), answer);

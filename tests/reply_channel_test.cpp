@@ -78,13 +78,13 @@ TEST(Save, SendsItsLinesThenASync) {
     };
     const std::string sync = "\nset print \"/dev/fd/3\";" + numbered("2", "R") + ";unset print\n";
     EXPECT_TRUE(std::regex_match(
-        t.sent, std::regex(request("1", "chartlink_terminal=GPVAL_TERM\\.\" \"\\.GPVAL_TERMOPTIONS;"
+        t.sent, std::regex(request("1", "t[0-9a-z]{7}=GPVAL_TERM\\.\" \"\\.GPVAL_TERMOPTIONS;"
                                         "set terminal pdfcairo\n"
                                         "if \\(exists\\(\"GPVAL_LAST_PLOT\"\\)\\) \\{set output "
                                         "'./it' \\. \"'\" \\. 's `here`.PDF'; replot\\} "
                                         "else \\{replot\\}\nunset output\n"
-                                        "set terminal @chartlink_terminal;"
-                                        "undefine chartlink_terminal\n") +
+                                        "set terminal @t[0-9a-z]{7};"
+                                        "undefine t[0-9a-z]{7}\n") +
                            sync)))
         << t.sent;
 }
@@ -128,6 +128,7 @@ TEST(Save, WritesCompleteFilesBeforeCloseAndKeepsTheCallersTerminal) {
     ASSERT_NE(h, nullptr);
     // Pushed, and kept through the reduced plot's probe and the saves.
     gnuplot_cmd(h, "set terminal png size 320,240; set terminal push; set terminal unknown");
+    gnuplot_cmd(h, "chartlink_terminal = 'mine'"); // no name a save keeps its terminal in
     const double x[] = {0, 1, 2, 3}, y[] = {1, 0, 2, 1};
     gnuplot_setstyle(h, "lines");
     gnuplot_plot_xy_reduced(h, x, y, 4, "walk");
@@ -143,6 +144,9 @@ TEST(Save, WritesCompleteFilesBeforeCloseAndKeepsTheCallersTerminal) {
         EXPECT_EQ(saved.substr(saved.size() - std::strlen(file.ending)), file.ending) << path;
     }
     EXPECT_EQ(test::png_iend_count(dir.path() + "/a.png"), 1);
+    const char *mine = nullptr;
+    EXPECT_EQ(gnuplot_get_text(h, "chartlink_terminal", &mine, -1), 0);
+    EXPECT_STREQ(mine, "mine");
     gnuplot_cmd(h, "set terminal pop; set output \"%s/after.png\"", dir.path().c_str());
     gnuplot_cmd(h, "replot");
     EXPECT_EQ(gnuplot_sync(h, -1), 0) << gnuplot_last_error(h);
