@@ -281,12 +281,13 @@ bool output_allows_probe(Handle &handle, const Terminal &terminal, bool to_file)
 }
 
 // Draws the probe into no file (a window shows it until the plot itself
-// replaces it), then sets the caller's output again. Every line is made
-// before any is sent, so that a probe that cannot be made changes nothing.
+// replaces it), then sets the caller's output again: all in one write, or
+// nothing when the lines cannot be made or sent so.
 bool probe(Handle &handle, const CommandLine &plot, const Terminal &terminal,
            const Drawing &drawing) {
+    const CommandLine *const alone[] = {&plot};
     if (!drawing.to_file)
-        return send_line(&handle.record, const_cast<CommandLine &>(plot));
+        return send_lines_by(&handle.record, alone, 1, Deadline(-1));
     CommandLine to_nothing, to_output;
     const std::string output = terminal.output.empty()
                                    ? "set output"
@@ -295,9 +296,7 @@ bool probe(Handle &handle, const CommandLine &plot, const Terminal &terminal,
         !format_own_command(to_output, "%s", output.c_str()))
         return false;
     const CommandLine *const lines[] = {&to_nothing, &plot, &to_output};
-    return std::all_of(std::begin(lines), std::end(lines), [&](const CommandLine *line) {
-        return send_line(&handle.record, *const_cast<CommandLine *>(line));
-    });
+    return send_lines_by(&handle.record, lines, std::size(lines), Deadline(-1));
 }
 
 // Where gnuplot maps x: terminal units as the plot area's axis has them.
