@@ -494,7 +494,8 @@ bool write_in_blocks(int fd, const double *values, std::size_t bytes) {
 // Every x into an unlisted owner-only file of their own, for saves; -1
 // when they cannot be kept.
 int write_every_x(const double *x, std::size_t count) {
-    const int fd = open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    const int fd =
+        move_off_standard_streams(open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (fd != -1 && !write_in_blocks(fd, x, count * sizeof(double))) {
         close(fd);
         return -1;
@@ -640,6 +641,10 @@ bool replace_data_file(Handle &handle, bool every_row) {
     std::memcpy(file.name, data_file_template, sizeof file.name);
     if (facts == nullptr || (file.fd = mkostemp(file.name, O_CLOEXEC)) == -1)
         return false;
+    if ((file.fd = move_off_standard_streams(file.fd)) == -1) {
+        std::remove(file.name);
+        return false;
+    }
     struct stat info {};
     const bool copied = (every_row ? write_every_row(handle, file.fd)
                                    : copy_part(curve.fd, static_cast<off_t>(curve.every_bytes),
