@@ -85,15 +85,21 @@ bool data_slot_free(const _GNUPLOT_CTRL_ *handle) {
     return false;
 }
 
-bool create_data_file(NewDataFile &file) {
+bool make_data_file(NewDataFile &file) {
     std::memcpy(file.name, data_file_template, sizeof file.name);
     file.fd = mkostemp(file.name, O_CLOEXEC);
-    if (file.fd != -1) {
-        file.fd = move_off_standard_streams(file.fd);
-        if (file.fd != -1)
-            return true;
-        std::remove(file.name); // made, but no descriptor left to write it through
-    }
+    if (file.fd == -1)
+        return false;
+    file.fd = move_off_standard_streams(file.fd);
+    if (file.fd != -1)
+        return true;
+    std::remove(file.name); // made, but no descriptor left to write it through
+    return false;
+}
+
+bool create_data_file(NewDataFile &file) {
+    if (make_data_file(file))
+        return true;
     chartlink::say("cannot create temporary file: exiting plot");
     return false;
 }

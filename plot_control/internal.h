@@ -271,6 +271,9 @@ bool data_slot_free(const _GNUPLOT_CTRL_ *handle);
 // message, when it cannot.
 bool create_data_file(NewDataFile &file);
 
+// The same, saying nothing when it cannot.
+bool make_data_file(NewDataFile &file);
+
 // Closes the file. When that fails or written is false, removes it and says
 // so: false. Otherwise the file becomes the handle's, in its next slot.
 bool keep_data_file(_GNUPLOT_CTRL_ *handle, NewDataFile &file, bool written);

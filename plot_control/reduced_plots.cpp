@@ -638,13 +638,8 @@ bool replace_data_file(Handle &handle, bool every_row) {
     ReducedCurve &curve = handle.reduced;
     FileFacts *facts = facts_of(handle, curve);
     NewDataFile file;
-    std::memcpy(file.name, data_file_template, sizeof file.name);
-    if (facts == nullptr || (file.fd = mkostemp(file.name, O_CLOEXEC)) == -1)
+    if (facts == nullptr || !make_data_file(file))
         return false;
-    if ((file.fd = move_off_standard_streams(file.fd)) == -1) {
-        std::remove(file.name);
-        return false;
-    }
     struct stat info {};
     const bool copied = (every_row ? write_every_row(handle, file.fd)
                                    : copy_part(curve.fd, static_cast<off_t>(curve.every_bytes),
