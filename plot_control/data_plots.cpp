@@ -308,14 +308,15 @@ Grid grid_of(const double *x, const double *y, const double *values, int rows, i
     return {x, y, values, static_cast<std::size_t>(rows), static_cast<std::size_t>(columns)};
 }
 
-// Every coordinate, and every cell's extent around it, a finite number.
+// Every cell's extent a finite number: also false for a coordinate that is
+// not, since each one takes part in the extents beside it.
 bool cells_finite(const double *coordinates, int count) {
     if (coordinates == nullptr)
         return true;
     const std::size_t n = static_cast<std::size_t>(count);
     const auto at = [&](std::size_t k) { return coordinates[k]; };
     for (std::size_t k = 0; k <= n; ++k) {
-        if (!std::isfinite(cell_start(at, k, n)) || (k < n && !std::isfinite(at(k))))
+        if (!std::isfinite(cell_start(at, k, n)))
             return false;
     }
     return true;
