@@ -367,12 +367,21 @@ int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *v
 int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
                      int timeout_ms);
 
-/* The last message an operation wrote on standard error in the calling
- * thread (one handle is used by one thread at a time), without its
- * newline; "" when none has been written. Refusals and failures always
- * write one, so after one this tells why. The text lives in a buffer of the
- * thread, valid until its next message. */
+/* The message the calling thread's last operation wrote on standard error
+ * (one handle is used by one thread at a time), without its newline; ""
+ * when it wrote none. Refusals and failures always write one, so after one
+ * this tells why. The text lives in a buffer of the thread, valid until its
+ * next operation. */
 const char *gnuplot_last_message(void);
+
+/* 1 when the calling thread's last operation was refused or failed, so that
+ * gnuplot_last_message() tells why; 0 when it was carried out, even with a
+ * warning (an unknown style, say). */
+int gnuplot_last_refused(void);
+
+/* 1 while the handle's gnuplot runs and reads its pipe; 0 once it has ended,
+ * and for a null handle. */
+int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle);
 
 /* ---- 4. Reset --------------------------------------------------------- */
 

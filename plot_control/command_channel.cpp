@@ -209,6 +209,7 @@ bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
 } // namespace chartlink
 
 void gnuplot_cmd(_GNUPLOT_CTRL_ *handle, const char *format, ...) {
+    chartlink::begin_call();
     if (handle == nullptr || format == nullptr)
         return;
     chartlink::CommandLine line;

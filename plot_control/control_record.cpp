@@ -56,6 +56,7 @@ void forget_plots(_GNUPLOT_CTRL_ *handle) {
 } // namespace chartlink
 
 _GNUPLOT_CTRL_ *gnuplot_init(void) {
+    chartlink::begin_call();
     if (std::getenv("DISPLAY") == nullptr)
         chartlink::say("cannot find DISPLAY variable: is it set?\n");
     chartlink::ProgramPath found; // our own, so threads can open handles at once
@@ -80,16 +81,18 @@ _GNUPLOT_CTRL_ *gnuplot_init(void) {
 }
 
 void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
+    chartlink::begin_call();
     if (handle == nullptr)
         return;
     if (style == nullptr || !chartlink::is_known_style(style)) {
-        chartlink::say("warning: unknown requested style: using points\n");
+        chartlink::warn("warning: unknown requested style: using points\n");
         style = "points";
     }
     std::strcpy(handle->style, style);
 }
 
 void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
+    chartlink::begin_call();
     if (handle == nullptr)
         return;
     chartlink::Handle &owner = chartlink::handle_of(handle);

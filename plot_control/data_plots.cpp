@@ -370,12 +370,14 @@ bool write_pairs(_GNUPLOT_CTRL_ *handle, int fd, const double *x, const double *
 } // namespace chartlink
 
 void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title) {
+    chartlink::begin_call();
     if (handle != nullptr && x != nullptr && count >= 1)
         plot_text(handle, {&x, 1, count}, title);
 }
 
 void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                      const char *title) {
+    chartlink::begin_call();
     const double *const pair[] = {x, y};
     if (handle != nullptr && x != nullptr && y != nullptr && count >= 1)
         plot_text(handle, {pair, 2, count}, title);
@@ -383,6 +385,7 @@ void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, i
 
 void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                           int count, const char *title) {
+    chartlink::begin_call();
     if (handle == nullptr || columns == nullptr || column_count < 1 || count < 1)
         return;
     if (column_count > max_columns) {
@@ -395,6 +398,7 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
 
 void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                            int count, const char *title) {
+    chartlink::begin_call();
     if (handle == nullptr || columns == nullptr || count < 1)
         return;
     if (column_count < 3 || column_count > max_columns) {
@@ -408,17 +412,20 @@ void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[]
 
 void gnuplot_plot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                        const double *values, int rows, int columns, const char *title) {
+    chartlink::begin_call();
     if (grid_drawable(handle, x, y, values, rows, columns))
         plot_heatmap(handle, grid_of(x, y, values, rows, columns), title);
 }
 
 void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                         const double *values, int rows, int columns, const char *title) {
+    chartlink::begin_call();
     if (grid_drawable(handle, x, y, values, rows, columns))
         plot_surface(handle, grid_of(x, y, values, rows, columns), title);
 }
 
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
+    chartlink::begin_call();
     if (handle == nullptr)
         return;
     chartlink::set_data_files_aside(handle);

@@ -58,19 +58,23 @@ void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title)
 } // namespace
 
 void gnuplot_set_xlabel(_GNUPLOT_CTRL_ *handle, const char *label) {
+    chartlink::begin_call();
     set_label(handle, 'x', label);
 }
 
 void gnuplot_set_ylabel(_GNUPLOT_CTRL_ *handle, const char *label) {
+    chartlink::begin_call();
     set_label(handle, 'y', label);
 }
 
 void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const char *title) {
+    chartlink::begin_call();
     if (handle != nullptr && equation != nullptr)
         plot_function(handle, equation, title);
 }
 
 void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *title) {
+    chartlink::begin_call();
     if (handle == nullptr)
         return;
     // gnuplot has no literal for inf or nan: such a line would only fail there.

@@ -143,14 +143,16 @@ inline const Handle &handle_of(const _GNUPLOT_CTRL_ *record) {
 
 // ---- Messages ----------------------------------------------------------
 
-// Writes a message on standard error, as it stands, and keeps it (without
-// its newline) for gnuplot_last_message() in this thread.
+// Writes a refusal or failure on standard error, as it stands, and keeps it
+// (without its newline) for gnuplot_last_message() in this thread.
 void say(const char *message);
 void say_formatted(const char *format, ...) CHARTLINK_PRINTF_FORMAT(1, 2);
 
-// Leaves gnuplot_last_message() empty: an operation that may fail without
-// a word starts so.
-void forget_last_message();
+// The same for a warning: the call still goes on.
+void warn(const char *message);
+
+// Every public operation starts so: nothing said, nothing refused yet.
+void begin_call();
 
 // ---- Sending -----------------------------------------------------------
 

@@ -1,5 +1,6 @@
 // Every message the library writes goes out here: on standard error, and
-// kept for gnuplot_last_message() in the thread that wrote it.
+// kept for gnuplot_last_message() in the thread that wrote it, with whether
+// it was a refusal or only a warning.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@ namespace {
 // Per thread, as a handle is used by one thread at a time: the thread that
 // made a call is the one that asks why it failed.
 thread_local char last_said[256];
+thread_local bool last_call_refused;
 
 void keep(const char *message) {
     std::size_t length = strnlen(message, sizeof last_said - 1);
@@ -23,9 +25,14 @@ void keep(const char *message) {
 
 } // namespace
 
-void say(const char *message) {
+void warn(const char *message) {
     std::fputs(message, stderr);
     keep(message);
+}
+
+void say(const char *message) {
+    warn(message);
+    last_call_refused = true;
 }
 
 void say_formatted(const char *format, ...) {
@@ -37,12 +44,17 @@ void say_formatted(const char *format, ...) {
     say(message);
 }
 
-void forget_last_message() {
+void begin_call() {
     last_said[0] = '\0';
+    last_call_refused = false;
 }
 
 } // namespace chartlink
 
 const char *gnuplot_last_message(void) {
     return chartlink::last_said;
+}
+
+int gnuplot_last_refused(void) {
+    return chartlink::last_call_refused ? 1 : 0;
 }

@@ -56,6 +56,7 @@ const char *find_program(ProgramPath &buffer, const char *name) {
 } // namespace chartlink
 
 char *gnuplot_get_program_path(const char *name) {
+    chartlink::begin_call();
     // One result per thread: threads that look up at once never share it.
     thread_local chartlink::ProgramPath result;
     if (name == nullptr || chartlink::find_program(result, name) == nullptr)

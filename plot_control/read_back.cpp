@@ -112,7 +112,7 @@ int get_text(Handle &handle, const char *expression, const char *&text, int time
 
 int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *value,
                        int timeout_ms) {
-    chartlink::forget_last_message();
+    chartlink::begin_call();
     if (handle == nullptr || expression == nullptr || value == nullptr)
         return -1;
     try {
@@ -124,7 +124,7 @@ int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *v
 
 int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
                      int timeout_ms) {
-    chartlink::forget_last_message();
+    chartlink::begin_call();
     if (handle == nullptr || expression == nullptr || text == nullptr)
         return -1;
     try {

@@ -523,7 +523,7 @@ void keep_every_point(Handle &handle, OwnedFd &kept, const double *x, const doub
     curve.forget();
     if (kept.fd == -1 || !write_in_blocks(kept.fd, y, count * sizeof(double)) ||
         !write_pairs(&handle.record, kept.fd, x, y, count, &reduced)) {
-        chartlink::say("cannot keep every point for saves: they draw the reduced ones\n");
+        chartlink::warn("cannot keep every point for saves: they draw the reduced ones\n");
         return;
     }
     curve.fd = std::exchange(kept.fd, -1);
@@ -674,6 +674,7 @@ EveryPointDrawn::~EveryPointDrawn() {
 
 void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                              const char *title) {
+    chartlink::begin_call();
     if (handle == nullptr || x == nullptr || y == nullptr || count < 1)
         return;
     try {

@@ -313,7 +313,7 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
 } // namespace chartlink
 
 int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
-    chartlink::forget_last_message();
+    chartlink::begin_call();
     if (handle == nullptr)
         return -1;
     try {
@@ -321,6 +321,10 @@ int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
     } catch (const std::bad_alloc &) {
         return -1;
     }
+}
+
+int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle) {
+    return handle != nullptr && !chartlink::gnuplot_has_ended(chartlink::handle_of(handle)) ? 1 : 0;
 }
 
 const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle) {

@@ -102,7 +102,7 @@ int save_graph(Handle &handle, const char *file_name) {
 } // namespace chartlink
 
 int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name) {
-    chartlink::forget_last_message();
+    chartlink::begin_call();
     if (handle == nullptr || file_name == nullptr)
         return -1;
     try {

@@ -13,9 +13,16 @@ int chartlink_c_session(void) {
     if (handle == NULL)
         return 1;
     gnuplot_setstyle(handle, "line");
-    if (strcmp(gnuplot_last_message(), "warning: unknown requested style: using points") != 0)
+    if (strcmp(gnuplot_last_message(), "warning: unknown requested style: using points") != 0 ||
+        gnuplot_last_refused() != 0)
         return 3;
     gnuplot_setstyle(handle, "lines");
+    if (*gnuplot_last_message() != '\0' || !gnuplot_is_running(handle) || gnuplot_is_running(NULL))
+        return 4;
+    gnuplot_set_xlabel(handle, "two\nlines");
+    if (!gnuplot_last_refused() ||
+        strcmp(gnuplot_last_message(), "command holds a line break: not sent") != 0)
+        return 5;
     gnuplot_cmd(handle, "set title \"%s\"", "from C");
     gnuplot_plot_equation(handle, "x**2", NULL);
     gnuplot_plot_xy(handle, x, y, 2, "pairs");
