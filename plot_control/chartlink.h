@@ -407,6 +407,104 @@ void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
  * and the data files stay the opener's. A null handle is ignored. */
 void gnuplot_close(_GNUPLOT_CTRL_ *handle);
 
+/* ---- 6. Figures: curve styles, panels, time axes, bars, histograms ---- */
+
+/* Sets what the plots that follow write after "with", in gnuplot's own
+ * syntax: a style and its options, such as "lines lc rgb '#1f77b4' lw 2",
+ * "filledcurves x1" or "points pt 7 ps 0.5". Every plot that writes the
+ * handle's style (equation, slope, x, xy, columns, 3-D columns, reduced)
+ * writes this text instead, byte for byte, until it changes; a null or ""
+ * returns to the handle's style, and so does gnuplot_setstyle(). Sends
+ * nothing. A reduced plot reduces only for "lines" alone or with a colour
+ * ("lc 3", "lc rgb '<colour>'"); in other styles it plots every point. The
+ * text is the caller's, read during the call. Refused, changing nothing:
+ * "curve style holds a line break: not set\n", "curve style too long: not
+ * set\n" (over CHARTLINK_MAX_COMMAND_LENGTH bytes). */
+void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with);
+
+/* Panels. gnuplot_set_layout() starts a figure of rows x columns panels
+ * (gnuplot's multiplot, filled row by row), titled when title is not null:
+ *   save set '<file>'
+ *   set multiplot layout <rows>,<columns>[ title '<title>'] margins ... spacing ...
+ * The margins and spacing are the same for every panel, so that the plot
+ * areas of a column share their left and right edges and those of a row
+ * their top and bottom. Plots that follow go into the current panel, with
+ * their own titles and curve styles; gnuplot_next_panel() sends the panel's
+ * curves as one plot line (continued with '\' after each curve, each piece
+ * one line within the limit) and moves on, sending "set multiplot next"
+ * for a panel without curves; gnuplot_end_layout() sends the last panel and
+ * "unset multiplot". Lines sent between gnuplot_next_panel() and a panel's
+ * plots (through gnuplot_cmd(), say) apply to that panel. A one-panel
+ * layout is the way to draw many curves: one plot line reads each data
+ * file once, where each plot on its own is a replot that reads every
+ * earlier curve's again.
+ *
+ * Inside a layout the plots are counted as ever, but a 2-D and a 3-D plot
+ * in one panel are refused ("2-D and 3-D plots do not mix in a panel: plot
+ * not sent\n"); a reduced plot plots every point. gnuplot_sync() and the
+ * gets answer for the lines sent so far: the current panel's curves go at
+ * gnuplot_next_panel() or gnuplot_end_layout(). gnuplot_save() is refused
+ * (-1, "a figure is being laid out: end it first: not saved\n"): gnuplot
+ * cannot change its terminal within a multiplot. gnuplot_resetplot() and
+ * gnuplot_close() end the figure as gnuplot_end_layout() would, after
+ * "warning: reset inside a layout: the figure ends first\n" (or "close").
+ *
+ * After gnuplot_end_layout() the next plot starts a new graph, and until
+ * then gnuplot_save() draws the whole figure: the settings from before the
+ * layout (saved into a data file of the handle) and every line sent from
+ * gnuplot_set_layout() to its end are kept in another and loaded again in
+ * place of the replot, so any lines of yours in the layout run again
+ * within the save. The figure holds two data files besides its curves'
+ * (the usual table, limits and removal); when they cannot be made, the
+ * figure is drawn but saves refuse it ("warning: cannot keep the figure:
+ * saves refuse it\n", then "the figure could not be kept: not saved\n").
+ *
+ * Refused, sending nothing: "a layout needs at least 1 row and 1 column:
+ * not started\n", "a figure is already being laid out: not started\n",
+ * "no figure is being laid out: not moved\n" (or "not ended"), "the
+ * figure has no panel left: not moved\n" on the last panel, a title with
+ * a line break or a data file that cannot be made, as for plots. */
+void gnuplot_set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title);
+void gnuplot_next_panel(_GNUPLOT_CTRL_ *handle);
+void gnuplot_end_layout(_GNUPLOT_CTRL_ *handle);
+
+/* A time axis: x values are seconds since 1970-01-01 00:00 UTC, and the x
+ * tics show them in format, gnuplot's time format ("%H:%M", "%d/%m"):
+ *   set format x '<format>' timedate
+ * A null format returns to plain numbers: set format x "% h" numeric. The
+ * axis stays numeric, so every plot keeps working and values stay exact
+ * (1700000000.25 is that value). A format with a line break is refused. */
+void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format);
+
+/* One filled bar per value, from 0 to the value, labels[i] under bar i as
+ * its x tic label exactly as written (quotes, '%', backslashes, _ ^ @ & {}
+ * and UTF-8 included; a null label is empty); bar i stands at x = i:
+ *   array <tag>_<n>[<count>]
+ *   <tag>_<n>[1]='<label>';<tag>_<n>[2]='<label>';...   (as many lines as needed)
+ *   set xtics noenhanced
+ *   <verb> "<file>" binary format="%4float64" using 1:2:3:4:xtic(<tag>_<n>[int($0)+1])
+ *     [notitle | title "<title>"] with boxxyerror fillstyle solid
+ * where <tag>_<n> names a new array and the file holds each bar's x, y and
+ * their extents, so that autoscale takes in 0 and whole bars. The x tics
+ * stay noenhanced afterwards. Values that are not finite draw no bar. The
+ * curve style does not apply. Returns silently for a null handle, labels
+ * or values, or a count below 1; refused, sending nothing and leaving no
+ * file, for "bar label holds a line break: plot not sent\n", a label too
+ * long for one line, and as gnuplot_plot_columns() is. */
+void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const double *values,
+                       int count, const char *title);
+
+/* Counts the finite values (NaN and infinities left out) into bins equal
+ * bins from the smallest to the largest, the largest in the last bin (all
+ * equal: bins around that value), and draws a bar per bin as
+ * gnuplot_plot_bars() draws them, without labels, at the bins' centres.
+ * The library counts, exactly, in one pass over the values. Returns
+ * silently for a null handle or values, a count or bins below 1, or no
+ * finite value; refused as gnuplot_plot_columns() is, or after "cannot
+ * allocate memory: plot not sent\n". */
+void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int count, int bins,
+                            const char *title);
+
 /* ---- All in one call -------------------------------------------------- */
 
 /* Opens a handle, sets the style (null: "lines") and the axis labels (null:

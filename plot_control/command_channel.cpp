@@ -203,7 +203,10 @@ bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &dea
 }
 
 bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
-    return send_line_by(handle, line, Deadline(-1));
+    if (!send_line_by(handle, line, Deadline(-1)))
+        return false;
+    note_sent(handle, line);
+    return true;
 }
 
 } // namespace chartlink

@@ -26,6 +26,8 @@ bool is_known_style(const char *style) {
 } // namespace
 
 const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
+    if (laying_out(handle))
+        return panel_verb(handle, first);
     if (handle->plot_count <= 0)
         return first;
     // A replot of the other kind would fail in gnuplot, its error only heard
@@ -41,6 +43,7 @@ const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
 void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
     if (handle->plot_count <= 0) {
         retire_shown_graph(handle); // a "plot" has replaced the graph on screen
+        figure_replaced(handle);
         handle_of(handle).graph_verb = verb;
     }
     // Saturate rather than overflow: past the first plot only "replot" matters.
@@ -51,6 +54,7 @@ void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
 void forget_plots(_GNUPLOT_CTRL_ *handle) {
     handle->plot_count = 0;
     handle_of(handle).graph_verb = nullptr;
+    figure_replaced(handle);
 }
 
 } // namespace chartlink
@@ -89,6 +93,7 @@ void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
         style = "points";
     }
     std::strcpy(handle->style, style);
+    chartlink::handle_of(handle).figure.curve_style.clear();
 }
 
 void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
@@ -96,6 +101,9 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     if (handle == nullptr)
         return;
     chartlink::Handle &owner = chartlink::handle_of(handle);
+    if (chartlink::is_opener(owner))
+        chartlink::end_layout_before(handle,
+                                     "warning: close inside a layout: the figure ends first\n");
     // The handle is dead after this call whatever the wait says, so its
     // files and memory go in every case; a forked child's close leaves the
     // files to the process that made them.

@@ -168,9 +168,8 @@ void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title
         return;
     format_plot_command(line, shape, file.name, title);
     BlockWriter writer(handle, file.fd);
-    if (chartlink::keep_data_file(handle, file, write(writer, line)) &&
-        chartlink::send_line(handle, line))
-        chartlink::count_plot(handle, shape.verb);
+    if (chartlink::keep_data_file(handle, file, write(writer, line)))
+        chartlink::send_plot(handle, line, shape.verb);
 }
 
 // Records of the rows of x and y listed, or of every row.
@@ -186,12 +185,12 @@ bool write_pair_rows(BlockWriter &writer, const double *x, const double *y, std:
 }
 
 void plot_text(_GNUPLOT_CTRL_ *handle, const Columns &data, const char *title) {
-    plot_data(handle, {chartlink::plot_verb(handle), "", handle->style}, title,
+    plot_data(handle, {chartlink::plot_verb(handle), "", chartlink::curve_style(handle)}, title,
               [&](BlockWriter &writer, const CommandLine &) { return write_text(writer, data); });
 }
 
 void plot_binary(_GNUPLOT_CTRL_ *handle, const char *verb, const Columns &data, const char *title) {
-    PlotShape shape{verb, "", handle->style};
+    PlotShape shape{verb, "", chartlink::curve_style(handle)};
     describe_binary(shape.layout, data.column_count);
     plot_data(handle, shape, title,
               [&](BlockWriter &writer, const CommandLine &) { return write_binary(writer, data); });
@@ -348,7 +347,7 @@ void plot_chosen_pairs(
     _GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count, const char *title,
     const std::vector<std::size_t> &preview,
     const std::function<bool(const CommandLine &, std::vector<std::size_t> &)> &choose) {
-    PlotShape shape{plot_verb(handle), "", handle->style};
+    PlotShape shape{plot_verb(handle), "", curve_style(handle)};
     describe_binary(shape.layout, 2);
     const std::size_t rows = static_cast<std::size_t>(count);
     plot_data(handle, shape, title, [&](BlockWriter &writer, const CommandLine &line) {
@@ -358,6 +357,17 @@ void plot_chosen_pairs(
         const bool some = choose(line, chosen);
         writer.start_over();
         return write_pair_rows(writer, x, y, rows, some ? &chosen : nullptr);
+    });
+}
+
+void plot_records(_GNUPLOT_CTRL_ *handle, const char *layout, const char *how, std::size_t records,
+                  std::size_t doubles_per_record,
+                  const std::function<double *(std::size_t, double *)> &fill,
+                  const std::function<bool()> &before_sending, const char *title) {
+    PlotShape shape{plot_verb(handle), "", how};
+    std::snprintf(shape.layout, sizeof shape.layout, "%s", layout);
+    plot_data(handle, shape, title, [&](BlockWriter &writer, const CommandLine &) {
+        return write_records(writer, records, doubles_per_record, fill) && before_sending();
     });
 }
 
@@ -428,6 +438,7 @@ void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
     chartlink::begin_call();
     if (handle == nullptr)
         return;
+    chartlink::end_layout_before(handle, "warning: reset inside a layout: the figure ends first\n");
     chartlink::set_data_files_aside(handle);
     chartlink::forget_plots(handle);
 }

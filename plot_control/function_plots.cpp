@@ -49,10 +49,9 @@ void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title)
     chartlink::CommandLine line;
     if (verb == nullptr ||
         !chartlink::format_own_command(line, "%s %s title \"%s\" with %s", verb, curve,
-                                       make_title(title).text, handle->style))
+                                       make_title(title).text, chartlink::curve_style(handle)))
         return;
-    if (chartlink::send_line(handle, line))
-        chartlink::count_plot(handle, verb);
+    chartlink::send_plot(handle, line, verb);
 }
 
 } // namespace

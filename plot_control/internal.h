@@ -16,6 +16,7 @@
 #include <sys/types.h>
 
 #include "chartlink.h"
+#include "figure.h"
 
 namespace chartlink {
 
@@ -127,6 +128,7 @@ struct Handle {
     std::vector<RetiringFile> retiring;
     const char *graph_verb = nullptr; // "plot" or "splot": began the graph; null before
     ReducedCurve reduced;
+    Figure figure; // the curve style and the panels
     // The stream's buffer: no larger than a write into the pipe that cannot
     // be split or interrupted once the pipe has room.
     char stream_buffer[PIPE_BUF];

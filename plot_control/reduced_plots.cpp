@@ -540,7 +540,7 @@ void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int 
     Settings settings;
     Drawing drawing;
     std::vector<std::size_t> preview, reduced;
-    if (std::strcmp(handle->style, "lines") != 0 || handle->plot_count > 0 ||
+    if (!style_draws_reduced_alike(handle) || laying_out(handle) || handle->plot_count > 0 ||
         !drawable_series(x, y, rows)) {
         const double *const pair[] = {x, y};
         gnuplot_plot_columns(handle, pair, 2, count, title);

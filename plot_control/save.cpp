@@ -71,14 +71,18 @@ int save_graph(Handle &handle, const char *file_name) {
         chartlink::say("file name holds a line break: not saved\n");
         return -1;
     }
+    std::string figure;
+    const char *draw_figure = draw_command(&handle.record, figure);
+    if (draw_figure == nullptr)
+        return -1;
     CommandLine terminal, draw, unset_output, restore;
     // On one line, so that when the file cannot be opened (or nothing has
     // been plotted) the replot is skipped: nothing is drawn elsewhere and
     // an existing file is left as it was.
     if (!format_own_command(draw,
-                            "if (exists(\"GPVAL_LAST_PLOT\")) {set output %s; replot} else "
+                            "if (exists(\"GPVAL_LAST_PLOT\")) {set output %s; %s} else "
                             "{replot}",
-                            exact_file_name(file_name).c_str()))
+                            exact_file_name(file_name).c_str(), draw_figure))
         return -1;
     const std::string kept = terminal_variable(handle.reply);
     format_own_command(terminal, "%s=GPVAL_TERM.\" \".GPVAL_TERMOPTIONS;%s", kept.c_str(),

@@ -1,0 +1,89 @@
+// Histograms: the library counts the finite values into equal bins from
+// the smallest to the largest, in one pass, and draws a box per bin.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "internal.h"
+
+namespace chartlink {
+namespace {
+
+// Bins laid out in halves of the values, so that a range as wide as the
+// doubles themselves stays finite: bin i spans from 2 * (low + i * width)
+// to 2 * (low + (i + 1) * width).
+struct Bins {
+    double half_low = 0, half_width = 0;
+    std::vector<double> counts;
+
+    double centre(std::size_t i) const {
+        return 2 * (half_low + (static_cast<double>(i) + 0.5) * half_width);
+    }
+};
+
+// False when no value is finite.
+bool finite_extent(const double *values, std::size_t count, double &low, double &high) {
+    low = std::numeric_limits<double>::infinity();
+    high = -low;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (std::isfinite(values[i])) {
+            low = std::min(low, values[i]);
+            high = std::max(high, values[i]);
+        }
+    }
+    return low <= high;
+}
+
+Bins count_into(const double *values, std::size_t count, std::size_t bin_count, double low,
+                double high) {
+    if (low == high) { // one value: bins around it
+        const double half = std::max(0.5, std::fabs(low) * 1e-9);
+        low -= half;
+        high += half;
+    }
+    Bins bins;
+    bins.half_low = low / 2;
+    const double half_span = high / 2 - low / 2;
+    bins.half_width = half_span / static_cast<double>(bin_count);
+    bins.counts.assign(bin_count, 0);
+    const double per_half = static_cast<double>(bin_count) / half_span;
+    const std::size_t last = bin_count - 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double value = values[i];
+        if (!std::isfinite(value))
+            continue;
+        const double at = (value / 2 - bins.half_low) * per_half;
+        bins.counts[std::min(static_cast<std::size_t>(at), last)] += 1;
+    }
+    return bins;
+}
+
+} // namespace
+} // namespace chartlink
+
+void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int count, int bins,
+                            const char *title) {
+    chartlink::begin_call();
+    double low = 0, high = 0;
+    if (handle == nullptr || values == nullptr || count < 1 || bins < 1 ||
+        !chartlink::finite_extent(values, static_cast<std::size_t>(count), low, high))
+        return;
+    try {
+        const chartlink::Bins counted = chartlink::count_into(
+            values, static_cast<std::size_t>(count), static_cast<std::size_t>(bins), low, high);
+        chartlink::plot_boxes(
+            handle, counted.counts.size(),
+            [&](std::size_t i, double *out) {
+                *out++ = counted.centre(i);
+                *out++ = counted.counts[i] / 2;
+                *out++ = counted.half_width;
+                *out++ = counted.counts[i] / 2;
+                return out;
+            },
+            nullptr, title);
+    } catch (const std::bad_alloc &) {
+        chartlink::say("cannot allocate memory: plot not sent\n");
+    }
+}

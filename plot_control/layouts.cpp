@@ -1,0 +1,256 @@
+// Panels: gnuplot's multiplot, each panel's curves sent as one plot line
+// once the panel is complete, and the figure kept so that a save draws it
+// again whole.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include <unistd.h>
+
+#include "internal.h"
+
+namespace chartlink {
+namespace {
+
+Layout &layout_of(_GNUPLOT_CTRL_ *handle) {
+    return handle_of(handle).figure.layout;
+}
+
+// ", \": the end of a plot line's piece that gnuplot's continuation joins
+// to the next.
+constexpr std::size_t continuation_length = 3;
+
+// The panel's curves as one plot line, a curve to a piece; "set multiplot
+// next" for a panel without curves, which gnuplot then leaves empty.
+void send_panel(_GNUPLOT_CTRL_ *handle, const Layout &layout) {
+    CommandLine line;
+    if (layout.curves.empty()) {
+        format_own_command(line, "set multiplot next");
+        send_line(handle, line);
+        return;
+    }
+    for (std::size_t i = 0; i < layout.curves.size(); ++i) {
+        const bool last = i + 1 == layout.curves.size();
+        // Each piece was measured when its curve was kept.
+        std::snprintf(line.text, sizeof line.text, "%s%s%s%s", i == 0 ? layout.panel_verb : "",
+                      i == 0 ? " " : "", layout.curves[i].c_str(), last ? "" : ", \\");
+        send_line(handle, line);
+    }
+}
+
+void start_panel(Layout &layout) {
+    layout.curves.clear();
+    layout.panel_verb = nullptr;
+}
+
+// Screen fractions, the same for every panel, so that plot areas of one
+// column share their left and right edges and those of one row their top
+// and bottom, whatever their tic labels' widths.
+bool format_layout(CommandLine &line, int rows, int columns, const char *title) {
+    char top[max_number_length], across[max_number_length], down[max_number_length];
+    *format_number(top, title != nullptr ? 0.88 : 0.94) = '\0';
+    *format_number(across, std::min(0.1, 0.4 / columns)) = '\0';
+    *format_number(down, std::min(0.12, 0.4 / rows)) = '\0';
+    const std::string titled = title != nullptr ? " title " + single_quoted(title) : "";
+    return format_own_command(line,
+                              "set multiplot layout %d,%d%s margins 0.1,0.96,0.1,%s spacing %s,%s",
+                              rows, columns, titled.c_str(), top, across, down);
+}
+
+// A new data file in the handle's table, written with text; its slot, or
+// -1 when it cannot be made (nothing said).
+int keep_text_file(_GNUPLOT_CTRL_ *handle, const std::string &text) {
+    NewDataFile file;
+    if (handle->temp_file_count >= CHARTLINK_MAX_TEMP_FILES || !make_data_file(file))
+        return -1;
+    const bool written = write_all(file.fd, text.data(), text.size());
+    if (!written) { // keep_data_file would say a plot was refused
+        close(file.fd);
+        std::remove(file.name);
+        return -1;
+    }
+    return keep_data_file(handle, file, true) ? handle->temp_file_count - 1 : -1;
+}
+
+// Sends what is left of the figure and ends gnuplot's multiplot.
+void finish_figure(_GNUPLOT_CTRL_ *handle, Layout &layout) {
+    send_panel(handle, layout);
+    CommandLine line;
+    format_own_command(line, "unset multiplot");
+    send_line(handle, line);
+    start_panel(layout);
+}
+
+std::string file_in_slot(const _GNUPLOT_CTRL_ *handle, int slot) {
+    return single_quoted(handle->temp_files[slot]);
+}
+
+void end_layout(_GNUPLOT_CTRL_ *handle) {
+    Layout &layout = layout_of(handle);
+    finish_figure(handle, layout); // recorded: the replay ends the multiplot too
+    layout.open = false;
+    forget_plots(handle); // the next plot starts a new graph
+    try {
+        layout.script_slot =
+            layout.settings_slot < 0
+                ? -1
+                : keep_text_file(handle, "load " + file_in_slot(handle, layout.settings_slot) +
+                                             "\n" + layout.replay);
+    } catch (const std::bad_alloc &) {
+        layout.script_slot = -1;
+    }
+    layout.replay.clear();
+    layout.replay.shrink_to_fit();
+    if (layout.script_slot < 0)
+        warn("warning: cannot keep the figure: saves refuse it\n");
+    layout.kept = true;
+}
+
+void set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title) {
+    Layout &layout = layout_of(handle);
+    CommandLine start, settings;
+    if (!format_layout(start, rows, columns, title) || !data_slot_free(handle))
+        return;
+    layout.settings_slot = keep_text_file(handle, "");
+    if (layout.settings_slot >= 0 &&
+        format_own_command(settings, "save set %s",
+                           file_in_slot(handle, layout.settings_slot).c_str()))
+        send_line(handle, settings);
+    forget_plots(handle); // a figure is a new graph
+    layout.replay.clear();
+    layout.open = true;
+    layout.panels = static_cast<long long>(rows) * columns;
+    layout.panel = 0;
+    start_panel(layout);
+    send_line(handle, start);
+}
+
+} // namespace
+
+bool laying_out(const _GNUPLOT_CTRL_ *handle) {
+    return handle_of(handle).figure.layout.open;
+}
+
+const char *panel_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
+    const char *verb = handle_of(handle).figure.layout.panel_verb;
+    if (verb != nullptr && std::strcmp(verb, first) != 0) {
+        say("2-D and 3-D plots do not mix in a panel: plot not sent\n");
+        return nullptr;
+    }
+    return first;
+}
+
+bool send_plot(_GNUPLOT_CTRL_ *handle, CommandLine &line, const char *verb) {
+    if (!laying_out(handle)) {
+        if (!send_line(handle, line))
+            return false;
+        count_plot(handle, verb);
+        return true;
+    }
+    if (std::strlen(line.text) + continuation_length > CHARTLINK_MAX_COMMAND_LENGTH) {
+        say("command too long: not sent\n");
+        return false;
+    }
+    Layout &layout = layout_of(handle);
+    try {
+        layout.curves.emplace_back(line.text + std::strlen(verb) + 1);
+    } catch (const std::bad_alloc &) {
+        say("cannot allocate memory: plot not sent\n");
+        return false;
+    }
+    layout.panel_verb = verb;
+    count_plot(handle, verb);
+    return true;
+}
+
+void note_sent(_GNUPLOT_CTRL_ *handle, const CommandLine &line) {
+    Layout &layout = layout_of(handle);
+    if (!layout.open)
+        return;
+    try {
+        layout.replay.append(line.text).push_back('\n');
+    } catch (const std::bad_alloc &) {
+        layout.settings_slot = -1; // no figure to draw again
+    }
+}
+
+void end_layout_before(_GNUPLOT_CTRL_ *handle, const char *warning) {
+    Layout &layout = layout_of(handle);
+    if (!layout.open)
+        return;
+    warn(warning);
+    layout.open = false; // nothing more to keep: the figure is not the graph after this
+    finish_figure(handle, layout);
+}
+
+const char *draw_command(const _GNUPLOT_CTRL_ *handle, std::string &command) {
+    const Layout &layout = handle_of(handle).figure.layout;
+    if (layout.open) {
+        say("a figure is being laid out: end it first: not saved\n");
+        return nullptr;
+    }
+    if (!layout.kept)
+        return "replot";
+    if (layout.script_slot < 0) {
+        say("the figure could not be kept: not saved\n");
+        return nullptr;
+    }
+    command = "load " + file_in_slot(handle, layout.script_slot);
+    return command.c_str();
+}
+
+void figure_replaced(_GNUPLOT_CTRL_ *handle) {
+    layout_of(handle).kept = false;
+}
+
+} // namespace chartlink
+
+void gnuplot_set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title) {
+    chartlink::begin_call();
+    if (handle == nullptr)
+        return;
+    if (rows < 1 || columns < 1) {
+        chartlink::say("a layout needs at least 1 row and 1 column: not started\n");
+        return;
+    }
+    if (chartlink::laying_out(handle)) {
+        chartlink::say("a figure is already being laid out: not started\n");
+        return;
+    }
+    try {
+        chartlink::set_layout(handle, rows, columns, title);
+    } catch (const std::bad_alloc &) {
+        chartlink::say("cannot allocate memory: not started\n");
+    }
+}
+
+void gnuplot_next_panel(_GNUPLOT_CTRL_ *handle) {
+    chartlink::begin_call();
+    if (handle == nullptr)
+        return;
+    chartlink::Layout &layout = chartlink::layout_of(handle);
+    if (!layout.open) {
+        chartlink::say("no figure is being laid out: not moved\n");
+        return;
+    }
+    if (layout.panel + 1 >= layout.panels) {
+        chartlink::say("the figure has no panel left: not moved\n");
+        return;
+    }
+    chartlink::send_panel(handle, layout);
+    chartlink::start_panel(layout);
+    ++layout.panel;
+}
+
+void gnuplot_end_layout(_GNUPLOT_CTRL_ *handle) {
+    chartlink::begin_call();
+    if (handle == nullptr)
+        return;
+    if (!chartlink::laying_out(handle)) {
+        chartlink::say("no figure is being laid out: not ended\n");
+        return;
+    }
+    chartlink::end_layout(handle);
+}
