@@ -176,14 +176,12 @@ void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, i
 void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                           int count, const char *title);
 
-/* Reduced plots. gnuplot_plot_xy_reduced() plots what gnuplot_plot_columns() of
- * the columns x and y would (the same line, verb, title, data file and
- * refusals), but with style "lines" on a terminal that sets whole pixels (png,
- * gif, jpeg, sixelgd, x11) the file holds only the points that can change a
- * pixel: per pixel column of the plot area the first, last, lowest and highest;
- * outside the ranges a run keeps only its ends. The image is then the full
- * plot's, pixel for pixel, while nothing later changes the x range or margins
- * (a curve widening autoscale, a window's zoom).
+/* Reduced plots. With style "lines" on a terminal that sets whole pixels
+ * (png, gif, jpeg, sixelgd, x11) the data file holds only the points that can
+ * change a pixel: per pixel column of the plot area the first, last, lowest
+ * and highest; outside the ranges a run keeps only its ends. The image is then
+ * the full plot's, pixel for pixel, while nothing later changes the x range or
+ * margins (a curve widening autoscale, a window's zoom).
  *
  * To find the plot area it asks gnuplot for the terminal, output and settings,
  * plots the same line over a file of only the points that decide autoscale
@@ -197,24 +195,28 @@ void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[],
  * character cells (dumb) and terminals without pixels (unknown, svg, pdf...);
  * x not ascending, values not finite or beyond 1e300; a range gnuplot would
  * find empty or too narrow (and warn); no point inside a fixed range; a graph
- * that already has curves; an output file holding an image already; gif
- * animate; log, nonlinear or polar axes; a fixed aspect ratio; multiplot; `set
- * table` into a file (seen in /proc; a table into a datablock is not seen: plot
- * every point there); a dashed linetype 1 or user line styles; an unfinished
- * command; or no answer within 10 s.
+ * that already has curves; an output file holding an image already;
+ * `set terminal gif animate`; log, nonlinear or polar axes; a fixed aspect
+ * ratio; multiplot; `set table` into a file (seen in /proc; a table into a datablock
+ * is not seen: plot every point there); a dashed linetype 1 or user line
+ * styles; an unfinished command; or no answer within 10 s.
  *
  * gnuplot_save() draws every point: the handle keeps them in an unlisted file
  * until the curve's graph is replaced or the handle closes, and swaps them
  * into the data file while the save draws (a warning when it cannot keep them:
  * saves then draw the reduced ones). */
+
+/* Plots what gnuplot_plot_columns() of the columns x and y would (the same line,
+ * verb, title, data file and refusals), reduced to the points that can change a
+ * pixel where that draws the same image. */
 void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                              const char *title);
 
 /* 3-D and grids. gnuplot draws 2-D and 3-D plots on separate graphs: a plot
  * of the other kind than the graph's first (any 2-D plot after a 3-D one, or
  * back) is refused until a reset. Plots sent through gnuplot_cmd() are not
- * tracked. Data files, their table, limits and removal are those of the data
- * plots; the values travel as raw doubles, exact. Each returns silently for a
+ * tracked. Data files, their table, limits and removal, and titles, are those
+ * of the data plots; the values travel as raw doubles, exact. Each returns silently for a
  * null handle, array, column or values, or a count, rows or columns below 1. */
 
 /* Plots count rows in 3-D with the handle's style: columns[0..2] are x, y and
@@ -236,9 +238,9 @@ void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y
 /* ---- 3. Hear back ----------------------------------------------------- */
 
 /* Requests. A sync, a save and a get each send a request: a blank line (which
- * ends a caller's "pause -1" harmlessly, as it does a line ending in a
- * backslash), then lines that make gnuplot answer through a pipe it holds as
- * its descriptor 3 (no file is made; leave that descriptor to the library).
+ * ends a caller's "pause -1" harmlessly), then lines that make gnuplot answer
+ * through a pipe it holds as its descriptor 3 (no file is made; leave that
+ * descriptor to the library).
  * Afterwards gnuplot's `print` writes to standard error, its default, and its
  * error variables are cleared (`reset errors`). An error counts only when
  * gnuplot gives a message: a failed shell command, or an `exit error ""`, does
@@ -348,11 +350,9 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle);
 
 /* ---- All in one call -------------------------------------------------- */
 
-/* Opens a handle, sets the style (null: "lines") and the axis labels (null: "X"
- * and "Y"), plots x alone, or the pairs when y is given, prints "press ENTER to
- * continue" on standard output, reads standard input up to and including the
- * first newline (or to its end) and closes. Returns at once, starting nothing,
- * for a null x or a count below 1. */
+/* Opens, sets the style (null: "lines") and labels (null: "X", "Y"), plots x, or the pairs when
+ * y is given, prints "press ENTER to continue", reads standard input up to and including its
+ * first newline (or end) and closes. Starts nothing for a null x or a count below 1. */
 void gnuplot_plot_once(const char *title, const char *style, const char *x_label,
                        const char *y_label, const double *x, const double *y, int count);
 
