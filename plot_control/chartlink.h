@@ -176,7 +176,8 @@ void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, i
 void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                           int count, const char *title);
 
-/* Reduced plots. With style "lines" on a terminal that sets whole pixels
+/* Reduced plots. With style "lines" (or a curve style of "lines" alone or with
+ * "lc <n>" or "lc rgb '<colour>'") on a terminal that sets whole pixels
  * (png, gif, jpeg, sixelgd, x11) the data file holds only the points that can
  * change a pixel: per pixel column of the plot area the first, last, lowest
  * and highest; outside the ranges a run keeps only its ends. The image is then
@@ -348,101 +349,63 @@ void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
  * allocates nothing and never waits on the answer pipe. */
 void gnuplot_close(_GNUPLOT_CTRL_ *handle);
 
-/* ---- 6. Figures: curve styles, panels, time axes, bars, histograms ---- */
+/* ---- 6. Figures ------------------------------------------------------- */
 
-/* Sets what the plots that follow write after "with", in gnuplot's own
- * syntax: a style and its options, such as "lines lc rgb '#1f77b4' lw 2",
- * "filledcurves x1" or "points pt 7 ps 0.5". Every plot that writes the
- * handle's style (equation, slope, x, xy, columns, 3-D columns, reduced)
- * writes this text instead, byte for byte, until it changes; a null or ""
- * returns to the handle's style, and so does gnuplot_setstyle(). Sends
- * nothing. A reduced plot reduces only for "lines" alone or with a colour
- * ("lc 3", "lc rgb '<colour>'"); in other styles it plots every point. The
- * text is the caller's, read during the call. Refused, changing nothing:
- * "curve style holds a line break: not set\n", "curve style too long: not
- * set\n" (over CHARTLINK_MAX_COMMAND_LENGTH bytes). */
+/* The text after "with" for the plots that follow, in gnuplot's syntax ("lines
+ * lc rgb '#1f77b4' lw 2", "filledcurves x1", "points pt 7"), in place of the
+ * style in every line that writes it; null or "" (and gnuplot_setstyle())
+ * return to the style. Refused for a line break or an over-long text. */
 void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with);
 
-/* Panels. gnuplot_set_layout() starts a figure of rows x columns panels
- * (gnuplot's multiplot, filled row by row), titled when title is not null:
- *   save set '<file>'
- *   set multiplot layout <rows>,<columns>[ title '<title>'] margins ... spacing ...
- * The margins and spacing are the same for every panel, so that the plot
- * areas of a column share their left and right edges and those of a row
- * their top and bottom. Plots that follow go into the current panel, with
- * their own titles and curve styles; gnuplot_next_panel() sends the panel's
- * curves as one plot line (continued with '\' after each curve, each piece
- * one line within the limit) and moves on, sending "set multiplot next"
- * for a panel without curves; gnuplot_end_layout() sends the last panel and
- * "unset multiplot". Lines sent between gnuplot_next_panel() and a panel's
- * plots (through gnuplot_cmd(), say) apply to that panel. A one-panel
- * layout is the way to draw many curves: one plot line reads each data
- * file once, where each plot on its own is a replot that reads every
- * earlier curve's again.
+/* Panels. gnuplot_set_layout() starts a figure of rows x columns panels,
+ * filled row by row (gnuplot's multiplot), with an optional title; margins and
+ * spacing are the same for every panel, so that the plot areas of a column
+ * share their left and right edges and those of a row their top and bottom.
+ * The plots that follow go into the current panel, each with its title and
+ * curve style; lines you send between panels apply to the panel that follows.
+ * gnuplot_next_panel() sends the panel's curves as one plot line (continued
+ * with '\' after each curve) and moves on, and gnuplot_end_layout() sends the
+ * last and ends the figure. One plot line reads each data file once, where
+ * every replot reads all the earlier ones again: a one-panel layout is the way
+ * to draw many curves.
  *
- * Inside a layout the plots are counted as ever, but a 2-D and a 3-D plot
- * in one panel are refused ("2-D and 3-D plots do not mix in a panel: plot
- * not sent\n"); a reduced plot plots every point. gnuplot_sync() and the
- * gets answer for the lines sent so far: the current panel's curves go at
- * gnuplot_next_panel() or gnuplot_end_layout(). gnuplot_save() is refused
- * (-1, "a figure is being laid out: end it first: not saved\n"): gnuplot
- * cannot change its terminal within a multiplot. gnuplot_resetplot() and
- * gnuplot_close() end the figure as gnuplot_end_layout() would, after
- * "warning: reset inside a layout: the figure ends first\n" (or "close").
- *
- * After gnuplot_end_layout() the next plot starts a new graph, and until
- * then gnuplot_save() draws the whole figure: the settings from before the
- * layout (saved into a data file of the handle) and every line sent from
- * gnuplot_set_layout() to its end are kept in another and loaded again in
- * place of the replot, so any lines of yours in the layout run again
- * within the save. The figure holds two data files besides its curves'
- * (the usual table, limits and removal); when they cannot be made, the
- * figure is drawn but saves refuse it ("warning: cannot keep the figure:
- * saves refuse it\n", then "the figure could not be kept: not saved\n").
- *
- * Refused, sending nothing: "a layout needs at least 1 row and 1 column:
- * not started\n", "a figure is already being laid out: not started\n",
- * "no figure is being laid out: not moved\n" (or "not ended"), "the
- * figure has no panel left: not moved\n" on the last panel, a title with
- * a line break or a data file that cannot be made, as for plots. */
+ * Inside a layout: a 2-D and a 3-D plot in one panel are refused; a reduced
+ * plot plots every point; a sync or a get answers for the lines sent so far
+ * (the current panel's curves go at the next panel or the end); a save is
+ * refused, as gnuplot cannot change its terminal within a multiplot; a reset
+ * or close ends the figure first, with a warning. After the end, the next plot
+ * starts a new graph; until then a save draws the whole figure again: the
+ * settings from before the layout and every line sent from its start to its
+ * end are kept in two more data files of the handle, so lines of yours sent
+ * in the layout run again within a save. */
+
+/* Starts a figure; refused for rows or columns below 1 or inside a layout. */
 void gnuplot_set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title);
+
+/* Sends the current panel and moves to the next; refused outside a layout or
+ * on its last panel. A panel without curves is left empty. */
 void gnuplot_next_panel(_GNUPLOT_CTRL_ *handle);
+
+/* Sends the current panel and ends the figure; refused outside a layout. */
 void gnuplot_end_layout(_GNUPLOT_CTRL_ *handle);
 
-/* A time axis: x values are seconds since 1970-01-01 00:00 UTC, and the x
- * tics show them in format, gnuplot's time format ("%H:%M", "%d/%m"):
- *   set format x '<format>' timedate
- * A null format returns to plain numbers: set format x "% h" numeric. The
- * axis stays numeric, so every plot keeps working and values stay exact
- * (1700000000.25 is that value). A format with a line break is refused. */
+/* A time axis: x values are seconds since 1970-01-01 00:00 UTC and the x tics
+ * show them in format, gnuplot's time format ("%H:%M"); null returns to plain
+ * numbers. The axis stays numeric: every plot works and values stay exact. */
 void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format);
 
-/* One filled bar per value, from 0 to the value, labels[i] under bar i as
- * its x tic label exactly as written (quotes, '%', backslashes, _ ^ @ & {}
- * and UTF-8 included; a null label is empty); bar i stands at x = i:
- *   array <tag>_<n>[<count>]
- *   <tag>_<n>[1]='<label>';<tag>_<n>[2]='<label>';...   (as many lines as needed)
- *   set xtics noenhanced
- *   <verb> "<file>" binary format="%4float64" using 1:2:3:4:xtic(<tag>_<n>[int($0)+1])
- *     [notitle | title "<title>"] with boxxyerror fillstyle solid
- * where <tag>_<n> names a new array and the file holds each bar's x, y and
- * their extents, so that autoscale takes in 0 and whole bars. The x tics
- * stay noenhanced afterwards. Values that are not finite draw no bar. The
- * curve style does not apply. Returns silently for a null handle, labels
- * or values, or a count below 1; refused, sending nothing and leaving no
- * file, for "bar label holds a line break: plot not sent\n", a label too
- * long for one line, and as gnuplot_plot_columns() is. */
+/* One filled bar per value, from 0 to the value at x = i, labels[i] under it
+ * exactly as written (quotes, %, backslashes, _ ^ @ & {}, UTF-8; null: none);
+ * a value not finite draws none. The x tics stay noenhanced afterwards; the
+ * curve style does not apply; a null title leaves the bars out of the key.
+ * Data files as for data plots. Refused for a label holding a line break. */
 void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const double *values,
                        int count, const char *title);
 
-/* Counts the finite values (NaN and infinities left out) into bins equal
- * bins from the smallest to the largest, the largest in the last bin (all
- * equal: bins around that value), and draws a bar per bin as
- * gnuplot_plot_bars() draws them, without labels, at the bins' centres.
- * The library counts, exactly, in one pass over the values. Returns
- * silently for a null handle or values, a count or bins below 1, or no
- * finite value; refused as gnuplot_plot_columns() is, or after "cannot
- * allocate memory: plot not sent\n". */
+/* Counts the finite values into bins equal bins from the smallest to the
+ * largest (that in the last bin; all equal: bins around it), exactly, and
+ * draws a bar per bin as gnuplot_plot_bars() does, unlabelled. Returns
+ * silently for bins below 1 or no finite value. */
 void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int count, int bins,
                             const char *title);
 
@@ -463,7 +426,7 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *
  *   <verb>       "plot" ("splot" for the 3-D operations) for the first plot
  *                since open or reset; "replot" for every later one
- *   <style>      the handle's style
+ *   <style>      the curve style when one is set, else the handle's style
  *   <file>       the data file, /tmp/chartlink-XXXXXX (six letters or digits)
  *   <t>          a blank and title "<title>"; nothing for a null title
  *   <title>, <label>, <equation>   the caller's text, as it is
@@ -523,11 +486,45 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     <request>
  * gnuplot_save(): a <request> with these four lines before its last line:
  *     <var>=GPVAL_TERM." ".GPVAL_TERMOPTIONS;set terminal <terminal>
- *     if (exists("GPVAL_LAST_PLOT")) {set output <name>; replot} else {replot}
+ *     if (exists("GPVAL_LAST_PLOT")) {set output <name>; <draw>} else {replot}
  *     unset output
  *     set terminal @<var>;undefine <var>
  *   <terminal> is pngcairo, svg, pdfcairo, epscairo or dumb, as the extension
- *   says; <var> is t and the seven letters or digits that tag the handle.
+ *   says; <var> is t and the seven letters or digits that tag the handle;
+ *   <draw> is replot, or after gnuplot_end_layout() and before the next plot
+ *     load '<file>'
+ *   that file holding load '<file>' of the settings, then every line sent from
+ *   gnuplot_set_layout() to gnuplot_end_layout().
+ * Inside a layout, the plots send no line: each curve's line, without its
+ *   <verb> ("plot" or "splot"), waits for the panel's plot line.
+ * gnuplot_set_layout(): <top> is 0.88 with a title, else 0.94; <across> is
+ *   0.4/<columns> and <down> 0.4/<rows>, at most 0.1 and 0.12; <file> takes
+ *   gnuplot's settings:
+ *     save set '<file>'
+ *     set multiplot layout <rows>,<columns>[ title '<title>'] margins 0.1,0.96,0.1,<top> spacing <across>,<down>
+ *   where '<title>' (and '<label>', '<format>' below) is the text in single
+ *   quotes, each single quote in it doubled.
+ * gnuplot_next_panel(), gnuplot_end_layout(): the panel's curves, or for none
+ *     set multiplot next
+ *   as one plot line, a curve to a line, all but the last ending in ", \":
+ *     plot <curve>, \
+ *     <curve>
+ *   then, from gnuplot_end_layout() and a reset or close inside a layout,
+ *     unset multiplot
+ * gnuplot_set_xtime(), a format, and null:
+ *     set format x '<format>' timedate
+ *     set format x "% h" numeric
+ * gnuplot_plot_bars(): <a> is t, the seven letters or digits that tag the
+ *   handle, _ and a number of its own; the labels go as many to a line as fit;
+ *   records of x, y/2, 0.4, |y|/2:
+ *     array <a>[<count>]
+ *     <a>[1]='<label>';<a>[2]='<label>';...
+ *     set xtics noenhanced
+ *     <verb> "<file>" binary format="%4float64" using 1:2:3:4:xtic(<a>[int($0)+1])<u> with boxxyerror fillstyle solid
+ *   <u> being <t>, or " notitle" for a null title.
+ * gnuplot_plot_histogram(): records of the bin's centre, count/2, half its
+ *   width, count/2:
+ *     <verb> "<file>" binary format="%4float64" using 1:2:3:4<u> with boxxyerror fillstyle solid
  * gnuplot_resetplot(), once 16 replaced graphs' files, or 16 MiB, wait (85 a line):
  *     !rm -f '<file>' '<file>' ...
  * gnuplot_plot_once(): the lines of the calls it makes, so
@@ -582,7 +579,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *       gnuplot_plot_grid(), gnuplot_splot_grid(): an x or y infinite, NaN, or so
  *       large that its cell is
  *   "cannot allocate memory: plot not sent\n"
- *       gnuplot_plot_xy_reduced()
+ *       gnuplot_plot_xy_reduced(), the plots inside a layout, gnuplot_plot_bars(),
+ *       gnuplot_plot_histogram()
  *   "cannot keep every point for saves: they draw the reduced ones\n"  [w]
  *       gnuplot_plot_xy_reduced()
  *   "the last command is unfinished: cannot sync\n"
@@ -599,6 +597,34 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *       gnuplot_save(): an unknown extension
  *   "file name holds a line break: not saved\n"
  *       gnuplot_save()
+ *   "curve style holds a line break: not set\n"
+ *   "curve style too long: not set\n"
+ *   "cannot allocate memory: curve style not set\n"
+ *       gnuplot_set_curve_style(): over CHARTLINK_MAX_COMMAND_LENGTH bytes
+ *   "a layout needs at least 1 row and 1 column: not started\n"
+ *   "a figure is already being laid out: not started\n"
+ *   "cannot allocate memory: not started\n"
+ *       gnuplot_set_layout()
+ *   "no figure is being laid out: not moved\n"
+ *   "the figure has no panel left: not moved\n"
+ *       gnuplot_next_panel()
+ *   "no figure is being laid out: not ended\n"
+ *       gnuplot_end_layout()
+ *   "warning: cannot keep the figure: saves refuse it\n"  [w]
+ *       gnuplot_end_layout(): the figure's files cannot be made
+ *   "2-D and 3-D plots do not mix in a panel: plot not sent\n"
+ *       any plot inside a layout
+ *   "a figure is being laid out: end it first: not saved\n"
+ *   "the figure could not be kept: not saved\n"
+ *       gnuplot_save()
+ *   "warning: reset inside a layout: the figure ends first\n"  [w]
+ *       gnuplot_resetplot()
+ *   "warning: close inside a layout: the figure ends first\n"  [w]
+ *       gnuplot_close()
+ *   "bar label holds a line break: plot not sent\n"
+ *       gnuplot_plot_bars()
+ *   "cannot allocate memory: not sent\n"
+ *       gnuplot_set_xtime()
  *   "problem closing communication to gnuplot\n"
  *       gnuplot_close(): the wait for gnuplot fails
  *
