@@ -497,8 +497,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   gnuplot_set_layout() to gnuplot_end_layout().
  * Inside a layout, the plots send no line: each curve's line, without its
  *   <verb> ("plot" or "splot"), waits for the panel's plot line.
- * gnuplot_set_layout(): <top> is 0.88 with a title, else 0.94; <across> is
- *   0.4/<columns> and <down> 0.4/<rows>, at most 0.1 and 0.12; <file> takes
+ * gnuplot_set_layout(): <top> is 0.86 with a title, else 0.92; <across> is
+ *   0.4/<columns> and <down> 0.45/<rows>, at most 0.1 and 0.15; <file> takes
  *   gnuplot's settings:
  *     save set '<file>'
  *     set multiplot layout <rows>,<columns>[ title '<title>'] margins 0.1,0.96,0.1,<top> spacing <across>,<down>

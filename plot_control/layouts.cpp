@@ -50,9 +50,9 @@ void start_panel(Layout &layout) {
 // and bottom, whatever their tic labels' widths.
 bool format_layout(CommandLine &line, int rows, int columns, const char *title) {
     char top[max_number_length], across[max_number_length], down[max_number_length];
-    *format_number(top, title != nullptr ? 0.88 : 0.94) = '\0';
+    *format_number(top, title != nullptr ? 0.86 : 0.92) = '\0';
     *format_number(across, std::min(0.1, 0.4 / columns)) = '\0';
-    *format_number(down, std::min(0.12, 0.4 / rows)) = '\0';
+    *format_number(down, std::min(0.15, 0.45 / rows)) = '\0';
     const std::string titled = title != nullptr ? " title " + single_quoted(title) : "";
     return format_own_command(line,
                               "set multiplot layout %d,%d%s margins 0.1,0.96,0.1,%s spacing %s,%s",

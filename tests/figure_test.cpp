@@ -99,8 +99,8 @@ TEST(Layout, SendsEachPanelAsOnePlotLineAndKeepsTheFigureForSaves) {
         script = test::read_file(h->temp_files[h->temp_file_count - 1]);
         gnuplot_plot_equation(h, "x", "after"); // a new graph
     });
-    const std::string panels = "set multiplot layout 1,2 title 'It''s' margins 0.1,0.96,0.1,0.88 "
-                               "spacing 0.1,0.12\n"
+    const std::string panels = "set multiplot layout 1,2 title 'It''s' margins 0.1,0.96,0.1,0.86 "
+                               "spacing 0.1,0.15\n"
                                "plot sin(x) title \"s\" with points, \\\n"
                                "\"<file>\" binary format=\"%2float64\" using 1:2 title \"v\" with "
                                "lines lc rgb 'red'\n"
@@ -140,14 +140,14 @@ TEST(Layout, AResetOrCloseEndsTheFigureAndAnEmptyPanelIsSkipped) {
         gnuplot_plot_equation(h, "x", "c");
     });
     EXPECT_EQ(plain(t.sent), "save set '<file>'\n"
-                             "set multiplot layout 3,1 margins 0.1,0.96,0.1,0.94 spacing 0.1,0.12\n"
+                             "set multiplot layout 3,1 margins 0.1,0.96,0.1,0.92 spacing 0.1,0.15\n"
                              "set multiplot next\n"
                              "plot x title \"a\" with points\n"
                              "unset multiplot\n"
                              "plot x title \"b\" with points\n"
                              "save set '<file>'\n"
-                             "set multiplot layout 12,5 title 't' margins 0.1,0.96,0.1,0.88 "
-                             "spacing 0.08,0.03333333333333333\n"
+                             "set multiplot layout 12,5 title 't' margins 0.1,0.96,0.1,0.86 "
+                             "spacing 0.08,0.0375\n"
                              "plot x title \"c\" with points\n"
                              "unset multiplot\n");
     EXPECT_EQ(t.errors, "warning: reset inside a layout: the figure ends first\n"
