@@ -152,7 +152,7 @@ private:
     void print(const Figure &figure) const {
         const std::optional<double> value = find(figure.value), over = find(figure.over);
         if (!value || !over) {
-            std::printf("%-52s %9s\n", figure.what, "not run");
+            std::printf("%-56s %9s\n", figure.what, "not run");
             return;
         }
         const Unit &unit = figure.unit;
@@ -161,7 +161,7 @@ private:
                                          ? shown(*value * unit.scale, unit.decimals, "") + " / " +
                                                shown(*over * unit.scale, unit.decimals, unit.suffix)
                                          : "";
-        std::printf("%-52s %9s  %-28s %s\n", figure.what, shown(figured, figure).c_str(),
+        std::printf("%-56s %9s  %-28s %s\n", figure.what, shown(figured, figure).c_str(),
                     operands.c_str(), judged(figured, figure).c_str());
     }
 
