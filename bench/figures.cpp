@@ -66,6 +66,9 @@ struct Figure {
     bool is_ratio() const { return over.benchmark != nullptr; }
 };
 
+// Every figure, family by family, each naming results by the names its
+// family file registers. A figure whose benchmarks were filtered out prints
+// as not run.
 // clang-format off
 const Figure figures[] = {
     {"text plot's time over the limit's", rate("text/limit"), rate("text/library"), million_points_per_s, at_most(1.5)},
