@@ -47,8 +47,7 @@ void ten_curves(benchmark::State &state) {
         one_line_s.push_back(seconds_of([&] { draw_curves(x, ys, true); }));
         state.SetIterationTime(separate_s.back() + one_line_s.back());
     }
-    state.counters["separate_s"] = median(separate_s);
-    state.counters["one_line_s"] = median(one_line_s);
+    state.counters = {{"separate_s", median(separate_s)}, {"one_line_s", median(one_line_s)}};
 }
 
 void histogram(benchmark::State &state) {
@@ -78,8 +77,7 @@ void histogram(benchmark::State &state) {
         std::remove(raw.c_str());
         state.SetIterationTime(library_s + bins_s);
     }
-    state.counters["library_s"] = library_s;
-    state.counters["gnuplot_bins_s"] = bins_s;
+    state.counters = {{"library_s", library_s}, {"gnuplot_bins_s", bins_s}};
 }
 
 } // namespace

@@ -7,6 +7,9 @@
 int main(int argc, char **argv) {
     enum { count = 24 * 6 };            /* every ten minutes */
     const double midnight = 1700006400; /* 2023-11-15 00:00 UTC, in seconds */
+    _GNUPLOT_CTRL_ *h = gnuplot_init();
+    if (h == NULL)
+        return 1;
     static double when[count], celsius[count];
     for (int i = 0; i < count; ++i) {
         when[i] = midnight + 600.0 * i;
@@ -14,9 +17,6 @@ int main(int argc, char **argv) {
         celsius[i] = 8 + 6 * sin((hour - 9) * 3.14159265 / 12) + 0.6 * sin(5.3 * i);
     }
 
-    _GNUPLOT_CTRL_ *h = gnuplot_init();
-    if (h == NULL)
-        return 1;
     gnuplot_set_xtime(h, "%H:%M");
     gnuplot_cmd(h, "set xtics 3 * 3600");
     gnuplot_set_xlabel(h, "15 November 2023 (UTC)");
