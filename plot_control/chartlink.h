@@ -103,6 +103,8 @@ extern "C" {
 #define CHARTLINK_MAX_COMMAND_LENGTH 2046
 /* Most columns gnuplot_plot_columns() takes. */
 #define CHARTLINK_MAX_COLUMNS 8
+/* Most bins gnuplot_plot_histogram() takes. */
+#define CHARTLINK_MAX_BINS 1000000
 /* Longest function-plot title in bytes; longer ones are cut at a UTF-8
  * character boundary. */
 #define CHARTLINK_MAX_TITLE_LENGTH 79
@@ -403,9 +405,10 @@ void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const
                        int count, const char *title);
 
 /* Counts the finite values into bins equal bins from the smallest to the
- * largest (that in the last bin; all equal: bins around it), exactly, and
- * draws a bar per bin as gnuplot_plot_bars() does, unlabelled. Returns
- * silently for bins below 1 or no finite value. */
+ * largest (that in the last bin; all equal: bins around it), exactly, a pass
+ * for the extent and one for the counts, and draws a bar per bin as
+ * gnuplot_plot_bars() does, unlabelled. Returns silently for bins below 1 or
+ * no finite value; refused above CHARTLINK_MAX_BINS. */
 void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int count, int bins,
                             const char *title);
 
@@ -623,6 +626,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *       gnuplot_close()
  *   "bar label holds a line break: plot not sent\n"
  *       gnuplot_plot_bars()
+ *   "too many bins (at most 1000000): plot not sent\n"
+ *       gnuplot_plot_histogram(): over CHARTLINK_MAX_BINS
  *   "cannot allocate memory: not sent\n"
  *       gnuplot_set_xtime()
  *   "problem closing communication to gnuplot\n"

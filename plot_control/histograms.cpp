@@ -1,5 +1,6 @@
 // Histograms: the library counts the finite values into equal bins from
-// the smallest to the largest, in one pass, and draws a box per bin.
+// the smallest to the largest, a pass for the extent and one for the
+// counts, and draws a box per bin.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -67,8 +68,13 @@ void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int co
                             const char *title) {
     chartlink::begin_call();
     double low = 0, high = 0;
-    if (handle == nullptr || values == nullptr || count < 1 || bins < 1 ||
-        !chartlink::finite_extent(values, static_cast<std::size_t>(count), low, high))
+    if (handle == nullptr || values == nullptr || count < 1 || bins < 1)
+        return;
+    if (bins > CHARTLINK_MAX_BINS) { // more than any image has pixels
+        chartlink::say_formatted("too many bins (at most %d): plot not sent\n", CHARTLINK_MAX_BINS);
+        return;
+    }
+    if (!chartlink::finite_extent(values, static_cast<std::size_t>(count), low, high))
         return;
     try {
         const chartlink::Bins counted = chartlink::count_into(

@@ -168,6 +168,7 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
         gnuplot_plot_bars(h, labels, heights, 5, nullptr);
         gnuplot_plot_histogram(h, samples, 8, 4, "h");
         gnuplot_plot_histogram(h, samples, 8, 0, "h");
+        gnuplot_plot_histogram(h, samples, 8, CHARTLINK_MAX_BINS + 1, "h");
         gnuplot_plot_histogram(h, samples + 5, 2, 3, "h"); // nothing finite
         gnuplot_plot_histogram(h, same, 2, 1, nullptr);
         gnuplot_plot_histogram(h, widest, 2, 2, nullptr);
@@ -196,7 +197,8 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
                                  " notitle with boxxyerror fillstyle solid\n"
                                  "replot " +
                                  boxes + " notitle with boxxyerror fillstyle solid\n");
-    EXPECT_EQ(t.errors, "bar label holds a line break: plot not sent\n");
+    EXPECT_EQ(t.errors, "bar label holds a line break: plot not sent\n"
+                        "too many bins (at most 1000000): plot not sent\n");
     ASSERT_EQ(data.size(), 4U);
     for (double &value : data[0])
         value = std::isnan(value) ? -99 : value; // NaN draws no bar
