@@ -68,11 +68,11 @@ void plot_boxes(_GNUPLOT_CTRL_ *handle, std::size_t records,
     if (labels != nullptr && (lines = label_lines(name, labels, records)).empty())
         return;
     char layout[96];
-    std::snprintf(layout, sizeof layout, " binary format=\"%%4float64\" using 1:2:3:4%s%s%s%s",
+    std::snprintf(layout, sizeof layout, " binary format=\"%%6float64\" using 1:2:3:4:5:6%s%s%s%s",
                   labels != nullptr ? ":xtic(" : "", labels != nullptr ? name.c_str() : "",
                   labels != nullptr ? "[int($0)+1])" : "", title == nullptr ? " notitle" : "");
     plot_records(
-        handle, layout, "boxxyerror fillstyle solid", records, 4, fill,
+        handle, layout, "boxxyerror fillstyle solid", records, 6, fill,
         [&] { return send_texts(handle, lines); }, title);
 }
 
@@ -87,11 +87,10 @@ void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const
         chartlink::plot_boxes(
             handle, static_cast<std::size_t>(count),
             [&](std::size_t i, double *out) {
-                *out++ = static_cast<double>(i);
-                *out++ = values[i] / 2;
-                *out++ = chartlink::half_bar;
-                *out++ = std::fabs(values[i]) / 2;
-                return out;
+                const double x = static_cast<double>(i);
+                // One not finite keeps its slot and label, with no bar.
+                const double y = std::isfinite(values[i]) ? values[i] : 0;
+                return chartlink::box(out, x, y, x - chartlink::half_bar, x + chartlink::half_bar);
             },
             labels, title);
     } catch (const std::bad_alloc &) {

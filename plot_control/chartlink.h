@@ -398,7 +398,7 @@ void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format);
 
 /* One filled bar per value, from 0 to the value at x = i, labels[i] under it
  * exactly as written (quotes, %, backslashes, _ ^ @ & {}, UTF-8; null: none);
- * a value not finite draws none. The x tics stay noenhanced afterwards; the
+ * a value not finite draws none and keeps its label. The x tics stay noenhanced afterwards; the
  * curve style does not apply; a null title leaves the bars out of the key.
  * Data files as for data plots. Refused for a label holding a line break. */
 void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const double *values,
@@ -519,15 +519,15 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     set format x "% h" numeric
  * gnuplot_plot_bars(): <a> is t, the seven letters or digits that tag the
  *   handle, _ and a number of its own; the labels go as many to a line as fit;
- *   records of x, y/2, 0.4, |y|/2:
+ *   records of x, y, x - 0.4, x + 0.4, 0, y (y 0 when not finite):
  *     array <a>[<count>]
  *     <a>[1]='<label>';<a>[2]='<label>';...
  *     set xtics noenhanced
- *     <verb> "<file>" binary format="%4float64" using 1:2:3:4:xtic(<a>[int($0)+1])<u> with boxxyerror fillstyle solid
+ *     <verb> "<file>" binary format="%6float64" using 1:2:3:4:5:6:xtic(<a>[int($0)+1])<u> with boxxyerror fillstyle solid
  *   <u> being <t>, or " notitle" for a null title.
- * gnuplot_plot_histogram(): records of the bin's centre, count/2, half its
- *   width, count/2:
- *     <verb> "<file>" binary format="%4float64" using 1:2:3:4<u> with boxxyerror fillstyle solid
+ * gnuplot_plot_histogram(): records of the bin's centre, its count, where it
+ *   starts and ends, 0 and the count again:
+ *     <verb> "<file>" binary format="%6float64" using 1:2:3:4:5:6<u> with boxxyerror fillstyle solid
  * gnuplot_resetplot(), once 16 replaced graphs' files, or 16 MiB, wait (85 a line):
  *     !rm -f '<file>' '<file>' ...
  * gnuplot_plot_once(): the lines of the calls it makes, so

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -73,13 +74,21 @@ void figure_replaced(_GNUPLOT_CTRL_ *handle);
 
 // ---- Boxes ------------------------------------------------------------
 
-// One filled box per record of x, y, x extent and y extent, each box from
-// x - extent to x + extent: fill(i, out) writes record i at out and returns
-// its end. The labels, when given, are the x tic labels, one per record,
-// exactly as written; a null title leaves the key out.
+// One filled box per record of x, y, x from, x to, y from, y to: fill(i,
+// out) writes record i at out and returns its end. The labels, when given,
+// are the x tic labels, one per record, exactly as written; a null title
+// leaves the key out.
 void plot_boxes(_GNUPLOT_CTRL_ *handle, std::size_t records,
                 const std::function<double *(std::size_t, double *)> &fill,
                 const char *const labels[], const char *title);
+
+// Writes the record of a bar at x from 0 to y, from left to right; returns
+// its end.
+inline double *box(double *out, double x, double y, double left, double right) {
+    for (double value : {x, y, left, right, 0.0, y})
+        *out++ = value;
+    return out;
+}
 
 // Plots records of doubles_per_record native doubles, read as `layout`
 // says (" binary format=... using ..."), drawn "with <how>"; fill as above.

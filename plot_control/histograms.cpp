@@ -13,14 +13,14 @@ namespace chartlink {
 namespace {
 
 // Bins laid out in halves of the values, so that a range as wide as the
-// doubles themselves stays finite: bin i spans from 2 * (low + i * width)
-// to 2 * (low + (i + 1) * width).
+// doubles themselves stays finite.
 struct Bins {
     double half_low = 0, half_width = 0;
     std::vector<double> counts;
 
-    double centre(std::size_t i) const {
-        return 2 * (half_low + (static_cast<double>(i) + 0.5) * half_width);
+    // Where bin i starts, at a fraction 0 and ends at 1, and its centre at 0.5.
+    double at(std::size_t i, double fraction) const {
+        return 2 * (half_low + (static_cast<double>(i) + fraction) * half_width);
     }
 };
 
@@ -49,13 +49,17 @@ Bins count_into(const double *values, std::size_t count, std::size_t bin_count, 
     const double half_span = high / 2 - low / 2;
     bins.half_width = half_span / static_cast<double>(bin_count);
     bins.counts.assign(bin_count, 0);
+    // A span of a few subnormals has no finite reciprocal: divide then.
     const double per_half = static_cast<double>(bin_count) / half_span;
+    const bool multiply = std::isfinite(per_half);
     const std::size_t last = bin_count - 1;
     for (std::size_t i = 0; i < count; ++i) {
         const double value = values[i];
         if (!std::isfinite(value))
             continue;
-        const double at = (value / 2 - bins.half_low) * per_half;
+        const double offset = value / 2 - bins.half_low;
+        const double at =
+            multiply ? offset * per_half : offset / half_span * static_cast<double>(bin_count);
         bins.counts[std::min(static_cast<std::size_t>(at), last)] += 1;
     }
     return bins;
@@ -82,11 +86,8 @@ void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int co
         chartlink::plot_boxes(
             handle, counted.counts.size(),
             [&](std::size_t i, double *out) {
-                *out++ = counted.centre(i);
-                *out++ = counted.counts[i] / 2;
-                *out++ = counted.half_width;
-                *out++ = counted.counts[i] / 2;
-                return out;
+                return chartlink::box(out, counted.at(i, 0.5), counted.counts[i], counted.at(i, 0),
+                                      counted.at(i, 1));
             },
             nullptr, title);
     } catch (const std::bad_alloc &) {

@@ -119,8 +119,9 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
     EXPECT_EQ(fake.data_copy(15), "1700000000.25 0.5\n1700000001 2\n1700000002 -3\n");
     EXPECT_EQ(fake.data_copy(16), doubles({0, 0.5, 0.5, 1, 2, 2, 2, -3, -3})) << "tuples";
     EXPECT_EQ(fake.data_copy(17), fake.data_copy(16)) << "arrays";
-    EXPECT_EQ(fake.data_copy(18), doubles({0, 0.25, 0.4, 0.25, 1, 1, 0.4, 1, 2, -1.5, 0.4, 1.5}));
-    EXPECT_EQ(fake.data_copy(19), doubles({0.75, 1, 0.75, 1, 2.25, 1, 0.75, 1}));
+    EXPECT_EQ(fake.data_copy(18),
+              doubles({0, 0.5, -0.4, 0.4, 0, 0.5, 1, 2, 0.6, 1.4, 0, 2, 2, -3, 1.6, 2.4, 0, -3}));
+    EXPECT_EQ(fake.data_copy(19), doubles({0.75, 2, 0, 1.5, 0, 2, 2.25, 2, 1.5, 3, 0, 2}));
     EXPECT_NE(fake.received().find("_0[1]='a';c"), std::string::npos);
     EXPECT_NE(fake.received().find("_0[2]='';c"), std::string::npos) << "a null label";
 }

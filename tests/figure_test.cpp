@@ -159,7 +159,7 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
     const char *const broken[] = {"fine", "two\nlines"};
     const double heights[] = {3, -1, 0.5, NAN, 2};
     const double samples[] = {0, 1, 2, 3, 4, NAN, INFINITY, 4}, same[] = {5, 5},
-                 widest[] = {-1.7e308, 1.7e308};
+                 widest[] = {-1.7e308, 1.7e308}, tiny[] = {0, 0x1p-1072};
     std::vector<std::vector<double>> data;
     const auto mark = test::files_made().size();
     const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
@@ -172,6 +172,7 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
         gnuplot_plot_histogram(h, samples + 5, 2, 3, "h"); // nothing finite
         gnuplot_plot_histogram(h, same, 2, 1, nullptr);
         gnuplot_plot_histogram(h, widest, 2, 2, nullptr);
+        gnuplot_plot_histogram(h, tiny, 2, 2, nullptr);
         gnuplot_plot_bars(h, labels, nullptr, 5, "t");
         gnuplot_plot_bars(h, nullptr, heights, 5, "t");
         gnuplot_plot_bars(h, labels, heights, 0, "t");
@@ -180,7 +181,7 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
         for (int slot = 0; slot < h->temp_file_count; ++slot)
             data.push_back(doubles_in(test::read_file(h->temp_files[slot])));
     });
-    const std::string boxes = "\"<file>\" binary format=\"%4float64\" using 1:2:3:4";
+    const std::string boxes = "\"<file>\" binary format=\"%6float64\" using 1:2:3:4:5:6";
     EXPECT_EQ(plain(t.sent), "array <a1>[5]\n"
                              "<a1>[1]='it''s';<a1>[2]='\"q\" 100% %d';<a1>[3]='a\\b_^@&{}';"
                              "<a1>[4]='';<a1>[5]='\xC3\xA9'\n"
@@ -196,21 +197,23 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
                                  boxes +
                                  " notitle with boxxyerror fillstyle solid\n"
                                  "replot " +
+                                 boxes + " notitle with boxxyerror fillstyle solid\n" + "replot " +
                                  boxes + " notitle with boxxyerror fillstyle solid\n");
     EXPECT_EQ(t.errors, "bar label holds a line break: plot not sent\n"
                         "too many bins (at most 1000000): plot not sent\n");
-    ASSERT_EQ(data.size(), 4U);
-    for (double &value : data[0])
-        value = std::isnan(value) ? -99 : value; // NaN draws no bar
-    EXPECT_EQ(data[0], (std::vector<double>{0,   1.5,  0.4, 1.5, 1,   -0.5, 0.4, 0.5, 2,   0.25,
-                                            0.4, 0.25, 3,   -99, 0.4, -99,  4,   1,   0.4, 1}));
-    EXPECT_EQ(data[1], (std::vector<double>{0.5, 0.5, 0.5, 0.5, 1.5, 0.5, 0.5, 0.5, 2.5, 0.5, 0.5,
-                                            0.5, 3.5, 1.5, 0.5, 1.5}));
-    EXPECT_EQ(data[2], (std::vector<double>{5, 1, 0.5, 1}));
-    EXPECT_EQ(data[3][1], 0.5); // a range as wide as the doubles: each in its bin
-    EXPECT_EQ(data[3][5], 0.5);
+    ASSERT_EQ(data.size(), 5U);
+    EXPECT_EQ(data[0], (std::vector<double>{0,   3,   -0.4, 0.4, 0,   3,   1,   -1,  0.6, 1.4,
+                                            0,   -1,  2,    0.5, 1.6, 2.4, 0,   0.5, 3,   0,
+                                            2.6, 3.4, 0,    0,   4,   2,   3.6, 4.4, 0,   2}));
+    EXPECT_EQ(data[1], (std::vector<double>{0.5, 1, 0, 1, 0, 1, 1.5, 1, 1, 2, 0, 1,
+                                            2.5, 1, 2, 3, 0, 1, 3.5, 3, 3, 4, 0, 3}));
+    EXPECT_EQ(data[2], (std::vector<double>{5, 2, 4.5, 5.5, 0, 2}));
+    EXPECT_EQ(data[3][1], 1); // a range as wide as the doubles: each in its bin
+    EXPECT_EQ(data[3][7], 1);
     for (double value : data[3])
         EXPECT_TRUE(std::isfinite(value));
+    EXPECT_EQ(data[4][1], 1) << "subnormal values in their own bins";
+    EXPECT_EQ(data[4][7], 1);
 }
 
 TEST(TimeAxis, SetsTimeTicsOnANumericAxisAndBack) {
