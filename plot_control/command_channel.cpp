@@ -17,7 +17,7 @@
 
 #include "internal.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // Waits until the command pipe has room or the deadline passes; false
@@ -91,11 +91,11 @@ CHARTLINK_PRINTF_FORMAT(2, 0)
 bool format_command(CommandLine &line, const char *format, va_list args) {
     const int length = std::vsnprintf(line.text, sizeof line.text, format, args);
     if (length < 0) {
-        chartlink::say("cannot format command: not sent\n");
+        plot_control::say("cannot format command: not sent\n");
         return false;
     }
     if (length > CHARTLINK_MAX_COMMAND_LENGTH) {
-        chartlink::say("command too long: not sent\n");
+        plot_control::say("command too long: not sent\n");
         return false;
     }
     return true;
@@ -160,7 +160,7 @@ bool format_own_command(CommandLine &line, const char *format, ...) {
     if (!formatted)
         return false;
     if (std::strchr(line.text, '\n') != nullptr) {
-        chartlink::say("command holds a line break: not sent\n");
+        plot_control::say("command holds a line break: not sent\n");
         return false;
     }
     return true;
@@ -206,17 +206,17 @@ bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
     return send_line_by(handle, line, Deadline(-1));
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 void gnuplot_cmd(_GNUPLOT_CTRL_ *handle, const char *format, ...) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || format == nullptr)
         return;
-    chartlink::CommandLine line;
+    plot_control::CommandLine line;
     va_list args;
     va_start(args, format);
-    const bool formatted = chartlink::format_command(line, format, args);
+    const bool formatted = plot_control::format_command(line, format, args);
     va_end(args);
     if (formatted)
-        chartlink::send_line(handle, line);
+        plot_control::send_line(handle, line);
 }

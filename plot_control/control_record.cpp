@@ -7,7 +7,7 @@
 
 #include "internal.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 constexpr const char *style_table[] = {
@@ -32,7 +32,7 @@ const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
     // at a sync, and sometimes not even there.
     const char *graph = handle_of(handle).graph_verb;
     if (graph != nullptr && std::strcmp(graph, first) != 0) {
-        chartlink::say("2-D and 3-D plots do not mix: reset first: plot not sent\n");
+        plot_control::say("2-D and 3-D plots do not mix: reset first: plot not sent\n");
         return nullptr;
     }
     return "replot";
@@ -53,27 +53,27 @@ void forget_plots(_GNUPLOT_CTRL_ *handle) {
     handle_of(handle).graph_verb = nullptr;
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 _GNUPLOT_CTRL_ *gnuplot_init(void) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (std::getenv("DISPLAY") == nullptr)
-        chartlink::say("cannot find DISPLAY variable: is it set?\n");
-    chartlink::ProgramPath found; // our own, so threads can open handles at once
-    if (chartlink::find_program(found, "gnuplot") == nullptr) {
-        chartlink::say("cannot find gnuplot in your PATH");
+        plot_control::say("cannot find DISPLAY variable: is it set?\n");
+    plot_control::ProgramPath found; // our own, so threads can open handles at once
+    if (plot_control::find_program(found, "gnuplot") == nullptr) {
+        plot_control::say("cannot find gnuplot in your PATH");
         return nullptr;
     }
-    auto *handle = new (std::nothrow) chartlink::Handle;
+    auto *handle = new (std::nothrow) plot_control::Handle;
     if (handle == nullptr) {
-        chartlink::say("cannot allocate memory for the plot handle\n");
+        plot_control::say("cannot allocate memory for the plot handle\n");
         return nullptr;
     }
     _GNUPLOT_CTRL_ *record = &handle->record;
     gnuplot_setstyle(record, "points");
-    chartlink::name_reply_channel(handle->reply);
-    if (!chartlink::start_gnuplot(*handle)) {
-        chartlink::say("error starting gnuplot\n");
+    plot_control::name_reply_channel(handle->reply);
+    if (!plot_control::start_gnuplot(*handle)) {
+        plot_control::say("error starting gnuplot\n");
         delete handle;
         return nullptr;
     }
@@ -81,27 +81,27 @@ _GNUPLOT_CTRL_ *gnuplot_init(void) {
 }
 
 void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
-    if (style == nullptr || !chartlink::is_known_style(style)) {
-        chartlink::warn("warning: unknown requested style: using points\n");
+    if (style == nullptr || !plot_control::is_known_style(style)) {
+        plot_control::warn("warning: unknown requested style: using points\n");
         style = "points";
     }
     std::strcpy(handle->style, style);
 }
 
 void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
-    chartlink::Handle &owner = chartlink::handle_of(handle);
+    plot_control::Handle &owner = plot_control::handle_of(handle);
     // The handle is dead after this call whatever the wait says, so its
     // files and memory go in every case; a forked child's close leaves the
     // files to the process that made them.
-    if (!chartlink::end_gnuplot(owner))
-        chartlink::say("problem closing communication to gnuplot\n");
-    if (chartlink::is_opener(owner))
-        chartlink::remove_data_files(handle);
+    if (!plot_control::end_gnuplot(owner))
+        plot_control::say("problem closing communication to gnuplot\n");
+    if (plot_control::is_opener(owner))
+        plot_control::remove_data_files(handle);
     delete &owner;
 }

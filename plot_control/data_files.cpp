@@ -17,7 +17,7 @@
 
 #include "internal.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // A batch goes to gnuplot once this many retired files, or bytes, wait.
@@ -80,7 +80,7 @@ void hand_batch_to_gnuplot(_GNUPLOT_CTRL_ *handle) {
 bool data_slot_free(const _GNUPLOT_CTRL_ *handle) {
     if (handle->temp_file_count < CHARTLINK_MAX_TEMP_FILES)
         return true;
-    chartlink::say_formatted("maximum # of temporary files reached (%d): cannot open more",
+    plot_control::say_formatted("maximum # of temporary files reached (%d): cannot open more",
                              CHARTLINK_MAX_TEMP_FILES);
     return false;
 }
@@ -100,7 +100,7 @@ bool make_data_file(NewDataFile &file) {
 bool create_data_file(NewDataFile &file) {
     if (make_data_file(file))
         return true;
-    chartlink::say("cannot create temporary file: exiting plot");
+    plot_control::say("cannot create temporary file: exiting plot");
     return false;
 }
 
@@ -109,7 +109,7 @@ bool keep_data_file(_GNUPLOT_CTRL_ *handle, NewDataFile &file, bool written) {
     const bool known = written && fstat(file.fd, &info) == 0;
     if (close(file.fd) != 0 || !known) {
         std::remove(file.name);
-        chartlink::say("cannot write temporary file: plot not sent\n");
+        plot_control::say("cannot write temporary file: plot not sent\n");
         return false;
     }
     const int slot = handle->temp_file_count++;
@@ -172,4 +172,4 @@ void remove_data_files(_GNUPLOT_CTRL_ *handle) {
     owner.retiring.clear();
 }
 
-} // namespace chartlink
+} // namespace plot_control

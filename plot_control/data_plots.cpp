@@ -13,7 +13,7 @@
 
 namespace {
 
-using chartlink::CommandLine;
+using plot_control::CommandLine;
 
 constexpr int max_columns = CHARTLINK_MAX_COLUMNS;
 
@@ -29,12 +29,12 @@ struct Columns {
 class BlockWriter {
 public:
     BlockWriter(_GNUPLOT_CTRL_ *handle, int fd)
-        : block_(reinterpret_cast<char *>(chartlink::handle_of(handle).data_block)), fd_(fd) {}
+        : block_(reinterpret_cast<char *>(plot_control::handle_of(handle).data_block)), fd_(fd) {}
 
     // Room for at least `size` more bytes; the whole block, aligned for
     // doubles, when size is the block's.
     char *reserve(std::size_t size) {
-        if (chartlink::data_block_size - used_ < size)
+        if (plot_control::data_block_size - used_ < size)
             flush();
         return block_ + used_;
     }
@@ -47,7 +47,7 @@ public:
     // Bytes already laid out go straight from the caller's memory.
     void write_through(const void *data, std::size_t size) {
         flush();
-        ok_ = ok_ && chartlink::write_all(fd_, static_cast<const char *>(data), size);
+        ok_ = ok_ && plot_control::write_all(fd_, static_cast<const char *>(data), size);
     }
 
     // Empties the file, to write it anew.
@@ -64,7 +64,7 @@ public:
 
 private:
     void flush() {
-        ok_ = ok_ && chartlink::write_all(fd_, block_, used_);
+        ok_ = ok_ && plot_control::write_all(fd_, block_, used_);
         used_ = 0;
     }
 
@@ -77,11 +77,11 @@ private:
 // One line per row, its values printed as numbers and separated by blanks.
 bool write_text(BlockWriter &writer, const Columns &data) {
     const std::size_t longest_line =
-        static_cast<std::size_t>(data.column_count) * (chartlink::max_number_length + 1);
+        static_cast<std::size_t>(data.column_count) * (plot_control::max_number_length + 1);
     for (int i = 0; i < data.count && writer.ok(); ++i) {
         char *end = writer.reserve(longest_line);
         for (int c = 0; c < data.column_count; ++c) {
-            end = chartlink::format_number(end, data.columns[c][i]);
+            end = plot_control::format_number(end, data.columns[c][i]);
             *end++ = c + 1 < data.column_count ? ' ' : '\n';
         }
         writer.written_up_to(end);
@@ -95,10 +95,10 @@ template <class Fill>
 bool write_records(BlockWriter &writer, std::size_t records, std::size_t doubles_per_record,
                    Fill fill) {
     const std::size_t per_block =
-        chartlink::data_block_size / (sizeof(double) * doubles_per_record);
+        plot_control::data_block_size / (sizeof(double) * doubles_per_record);
     for (std::size_t first = 0; first < records && writer.ok(); first += per_block) {
         const std::size_t last = first + std::min(per_block, records - first);
-        auto *out = reinterpret_cast<double *>(writer.reserve(chartlink::data_block_size));
+        auto *out = reinterpret_cast<double *>(writer.reserve(plot_control::data_block_size));
         for (std::size_t i = first; i < last; ++i)
             out = fill(i, out);
         writer.written_up_to(reinterpret_cast<char *>(out));
@@ -144,9 +144,9 @@ struct PlotShape {
 bool format_plot_command(CommandLine &line, const PlotShape &shape, const char *file_name,
                          const char *title) {
     if (title == nullptr)
-        return chartlink::format_own_command(line, "%s \"%s\"%s with %s", shape.verb, file_name,
+        return plot_control::format_own_command(line, "%s \"%s\"%s with %s", shape.verb, file_name,
                                              shape.layout, shape.how);
-    return chartlink::format_own_command(line, "%s \"%s\"%s title \"%s\" with %s", shape.verb,
+    return plot_control::format_own_command(line, "%s \"%s\"%s title \"%s\" with %s", shape.verb,
                                          file_name, shape.layout, title, shape.how);
 }
 
@@ -155,22 +155,22 @@ bool format_plot_command(CommandLine &line, const PlotShape &shape, const char *
 // and no file behind.
 template <class Write>
 void plot_data(_GNUPLOT_CTRL_ *handle, const PlotShape &shape, const char *title, Write write) {
-    if (shape.verb == nullptr || !chartlink::data_slot_free(handle))
+    if (shape.verb == nullptr || !plot_control::data_slot_free(handle))
         return;
-    const chartlink::SignalBlock no_size_kill(SIGXFSZ); // a file too large fails to write
+    const plot_control::SignalBlock no_size_kill(SIGXFSZ); // a file too large fails to write
     CommandLine line;
     // mkostemp keeps the name's length, so the template tells whether the
     // command will be accepted before any file exists.
-    if (!format_plot_command(line, shape, chartlink::data_file_template, title))
+    if (!format_plot_command(line, shape, plot_control::data_file_template, title))
         return;
-    chartlink::NewDataFile file;
-    if (!chartlink::create_data_file(file))
+    plot_control::NewDataFile file;
+    if (!plot_control::create_data_file(file))
         return;
     format_plot_command(line, shape, file.name, title);
     BlockWriter writer(handle, file.fd);
-    if (chartlink::keep_data_file(handle, file, write(writer, line)) &&
-        chartlink::send_line(handle, line))
-        chartlink::count_plot(handle, shape.verb);
+    if (plot_control::keep_data_file(handle, file, write(writer, line)) &&
+        plot_control::send_line(handle, line))
+        plot_control::count_plot(handle, shape.verb);
 }
 
 // Records of the rows of x and y listed, or of every row.
@@ -186,7 +186,7 @@ bool write_pair_rows(BlockWriter &writer, const double *x, const double *y, std:
 }
 
 void plot_text(_GNUPLOT_CTRL_ *handle, const Columns &data, const char *title) {
-    plot_data(handle, {chartlink::plot_verb(handle), "", handle->style}, title,
+    plot_data(handle, {plot_control::plot_verb(handle), "", handle->style}, title,
               [&](BlockWriter &writer, const CommandLine &) { return write_text(writer, data); });
 }
 
@@ -275,7 +275,7 @@ void describe_points(char (&layout)[96], const Grid &grid) {
 }
 
 void plot_heatmap(_GNUPLOT_CTRL_ *handle, const Grid &grid, const char *title) {
-    PlotShape shape{chartlink::plot_verb(handle), "", "image"};
+    PlotShape shape{plot_control::plot_verb(handle), "", "image"};
     if (grid.x == nullptr && grid.y == nullptr) { // the values as they lie
         std::snprintf(shape.layout, sizeof shape.layout,
                       " binary array=(%zu,%zu) format=\"%%float64\"", grid.columns, grid.rows);
@@ -298,7 +298,7 @@ void plot_heatmap(_GNUPLOT_CTRL_ *handle, const Grid &grid, const char *title) {
 }
 
 void plot_surface(_GNUPLOT_CTRL_ *handle, const Grid &grid, const char *title) {
-    PlotShape shape{chartlink::plot_verb(handle, "splot"), "", "pm3d"};
+    PlotShape shape{plot_control::plot_verb(handle, "splot"), "", "pm3d"};
     describe_points(shape.layout, grid);
     plot_data(handle, shape, title,
               [&](BlockWriter &writer, const CommandLine &) { return write_points(writer, grid); });
@@ -330,11 +330,11 @@ bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *x, const double *
     if (handle == nullptr || values == nullptr || rows < 1 || columns < 1)
         return false;
     if (rows < 2 || columns < 2) {
-        chartlink::say("a grid needs at least 2 rows and 2 columns: plot not sent\n");
+        plot_control::say("a grid needs at least 2 rows and 2 columns: plot not sent\n");
         return false;
     }
     if (!cells_finite(x, columns) || !cells_finite(y, rows)) {
-        chartlink::say("grid coordinates and their cells must be finite: plot not sent\n");
+        plot_control::say("grid coordinates and their cells must be finite: plot not sent\n");
         return false;
     }
     return true;
@@ -342,7 +342,7 @@ bool grid_drawable(const _GNUPLOT_CTRL_ *handle, const double *x, const double *
 
 } // namespace
 
-namespace chartlink {
+namespace plot_control {
 
 void plot_chosen_pairs(
     _GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count, const char *title,
@@ -367,17 +367,17 @@ bool write_pairs(_GNUPLOT_CTRL_ *handle, int fd, const double *x, const double *
     return write_pair_rows(writer, x, y, count, rows);
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle != nullptr && x != nullptr && count >= 1)
         plot_text(handle, {&x, 1, count}, title);
 }
 
 void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                      const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     const double *const pair[] = {x, y};
     if (handle != nullptr && x != nullptr && y != nullptr && count >= 1)
         plot_text(handle, {pair, 2, count}, title);
@@ -385,49 +385,49 @@ void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, i
 
 void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                           int count, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || columns == nullptr || column_count < 1 || count < 1)
         return;
     if (column_count > max_columns) {
-        chartlink::say_formatted("too many columns (at most %d): plot not sent\n", max_columns);
+        plot_control::say_formatted("too many columns (at most %d): plot not sent\n", max_columns);
         return;
     }
     if (columns_given(columns, column_count))
-        plot_binary(handle, chartlink::plot_verb(handle), {columns, column_count, count}, title);
+        plot_binary(handle, plot_control::plot_verb(handle), {columns, column_count, count}, title);
 }
 
 void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                            int count, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || columns == nullptr || count < 1)
         return;
     if (column_count < 3 || column_count > max_columns) {
-        chartlink::say_formatted("splot takes 3 to %d columns: plot not sent\n", max_columns);
+        plot_control::say_formatted("splot takes 3 to %d columns: plot not sent\n", max_columns);
         return;
     }
     if (columns_given(columns, column_count))
-        plot_binary(handle, chartlink::plot_verb(handle, "splot"), {columns, column_count, count},
+        plot_binary(handle, plot_control::plot_verb(handle, "splot"), {columns, column_count, count},
                     title);
 }
 
 void gnuplot_plot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                        const double *values, int rows, int columns, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (grid_drawable(handle, x, y, values, rows, columns))
         plot_heatmap(handle, grid_of(x, y, values, rows, columns), title);
 }
 
 void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                         const double *values, int rows, int columns, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (grid_drawable(handle, x, y, values, rows, columns))
         plot_surface(handle, grid_of(x, y, values, rows, columns), title);
 }
 
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
-    chartlink::set_data_files_aside(handle);
-    chartlink::forget_plots(handle);
+    plot_control::set_data_files_aside(handle);
+    plot_control::forget_plots(handle);
 }

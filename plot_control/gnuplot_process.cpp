@@ -14,7 +14,7 @@
 
 extern char **environ;
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // The descriptor gnuplot finds its reply pipe on.
@@ -139,4 +139,4 @@ bool end_gnuplot(Handle &handle) {
     return waited == handle.gnuplot_pid;
 }
 
-} // namespace chartlink
+} // namespace plot_control

@@ -17,7 +17,7 @@
 
 #include "chartlink.h"
 
-namespace chartlink {
+namespace plot_control {
 
 // One command line: up to CHARTLINK_MAX_COMMAND_LENGTH characters, the
 // newline and the terminating NUL.
@@ -393,6 +393,6 @@ char *format_number(char *first, double value);
 // gnuplot's 64-bit integers is written in exponent form instead.
 char *format_command_number(char *first, double value);
 
-} // namespace chartlink
+} // namespace plot_control
 
 #endif

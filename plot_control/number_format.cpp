@@ -6,7 +6,7 @@
 
 #include "internal.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // %g's default precision.
@@ -80,4 +80,4 @@ char *format_command_number(char *first, double value) {
         .ptr;
 }
 
-} // namespace chartlink
+} // namespace plot_control

@@ -7,7 +7,7 @@
 
 #include "internal.h"
 
-namespace chartlink {
+namespace plot_control {
 
 bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer) {
     answer.outcome = ask_gnuplot(handle, asked, nullptr, 0, Deadline(timeout_ms), answer);
@@ -108,15 +108,15 @@ int get_text(Handle &handle, const char *expression, const char *&text, int time
 }
 
 } // namespace
-} // namespace chartlink
+} // namespace plot_control
 
 int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *value,
                        int timeout_ms) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || expression == nullptr || value == nullptr)
         return -1;
     try {
-        return chartlink::get_number(chartlink::handle_of(handle), expression, *value, timeout_ms);
+        return plot_control::get_number(plot_control::handle_of(handle), expression, *value, timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }
@@ -124,11 +124,11 @@ int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *v
 
 int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
                      int timeout_ms) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || expression == nullptr || text == nullptr)
         return -1;
     try {
-        return chartlink::get_text(chartlink::handle_of(handle), expression, *text, timeout_ms);
+        return plot_control::get_text(plot_control::handle_of(handle), expression, *text, timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }

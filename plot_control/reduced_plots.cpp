@@ -30,7 +30,7 @@
 
 #include "internal.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // How long a look at the plot area may take before every point is plotted.
@@ -523,7 +523,7 @@ void keep_every_point(Handle &handle, OwnedFd &kept, const double *x, const doub
     curve.forget();
     if (kept.fd == -1 || !write_in_blocks(kept.fd, y, count * sizeof(double)) ||
         !write_pairs(&handle.record, kept.fd, x, y, count, &reduced)) {
-        chartlink::warn("cannot keep every point for saves: they draw the reduced ones\n");
+        plot_control::warn("cannot keep every point for saves: they draw the reduced ones\n");
         return;
     }
     curve.fd = std::exchange(kept.fd, -1);
@@ -670,17 +670,17 @@ EveryPointDrawn::~EveryPointDrawn() {
         replace_data_file(handle_, false);
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                              const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || x == nullptr || y == nullptr || count < 1)
         return;
     try {
-        const chartlink::SignalBlock no_size_kill(SIGXFSZ); // the kept points are a file too
-        chartlink::plot_reduced(handle, x, y, count, title);
+        const plot_control::SignalBlock no_size_kill(SIGXFSZ); // the kept points are a file too
+        plot_control::plot_reduced(handle, x, y, count, title);
     } catch (const std::bad_alloc &) {
-        chartlink::say("cannot allocate memory: plot not sent\n");
+        plot_control::say("cannot allocate memory: plot not sent\n");
     }
 }

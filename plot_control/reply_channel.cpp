@@ -27,7 +27,7 @@
 
 #include "internal.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 struct Record {
@@ -260,11 +260,11 @@ int sync_with_gnuplot(Handle &handle, int timeout_ms) {
 
 void report_failure(Outcome outcome, const char *consequence) {
     if (outcome == Outcome::ended)
-        chartlink::say_formatted("gnuplot has ended: %s\n", consequence);
+        plot_control::say_formatted("gnuplot has ended: %s\n", consequence);
     else if (outcome == Outcome::timed_out)
-        chartlink::say("gnuplot did not answer in time\n");
+        plot_control::say("gnuplot did not answer in time\n");
     else if (outcome == Outcome::unfinished)
-        chartlink::say_formatted("the last command is unfinished: %s\n", consequence);
+        plot_control::say_formatted("the last command is unfinished: %s\n", consequence);
 }
 
 // 'c' and 7 letters or digits, from random bits where the system has them
@@ -310,23 +310,23 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
     return wait_for_answer(handle, number, deadline, answer);
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return -1;
     try {
-        return chartlink::sync_with_gnuplot(chartlink::handle_of(handle), timeout_ms);
+        return plot_control::sync_with_gnuplot(plot_control::handle_of(handle), timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }
 }
 
 int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle) {
-    return handle != nullptr && !chartlink::gnuplot_has_ended(chartlink::handle_of(handle)) ? 1 : 0;
+    return handle != nullptr && !plot_control::gnuplot_has_ended(plot_control::handle_of(handle)) ? 1 : 0;
 }
 
 const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle) {
-    return handle == nullptr ? "" : chartlink::handle_of(handle).reply.last_error.c_str();
+    return handle == nullptr ? "" : plot_control::handle_of(handle).reply.last_error.c_str();
 }

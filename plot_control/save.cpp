@@ -9,7 +9,7 @@
 
 #include "internal.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // The line that sets the terminal writing the format a file name's
@@ -64,11 +64,11 @@ std::string terminal_variable(const ReplyChannel &reply) {
 int save_graph(Handle &handle, const char *file_name) {
     const char *terminal_line = terminal_line_for(file_name);
     if (terminal_line == nullptr) {
-        chartlink::say("cannot tell the image format from the file name: not saved\n");
+        plot_control::say("cannot tell the image format from the file name: not saved\n");
         return -1;
     }
     if (std::strpbrk(file_name, "\n\r") != nullptr) {
-        chartlink::say("file name holds a line break: not saved\n");
+        plot_control::say("file name holds a line break: not saved\n");
         return -1;
     }
     CommandLine terminal, draw, unset_output, restore;
@@ -99,15 +99,15 @@ int save_graph(Handle &handle, const char *file_name) {
 }
 
 } // namespace
-} // namespace chartlink
+} // namespace plot_control
 
 int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || file_name == nullptr)
         return -1;
     try {
-        chartlink::handle_of(handle).reply.last_error.clear();
-        return chartlink::save_graph(chartlink::handle_of(handle), file_name);
+        plot_control::handle_of(handle).reply.last_error.clear();
+        return plot_control::save_graph(plot_control::handle_of(handle), file_name);
     } catch (const std::bad_alloc &) {
         return -1;
     }
