@@ -10,7 +10,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "internal.h"
+#include "internal/command_boundary.h"
 
 namespace plot_control {
 namespace {

@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/graph.h"
+#include "internal/messages.h"
+#include "internal/numbers.h"
 
 namespace {
 
@@ -49,7 +52,7 @@ void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title)
     plot_control::CommandLine line;
     if (verb == nullptr ||
         !plot_control::format_own_command(line, "%s %s title \"%s\" with %s", verb, curve,
-                                       make_title(title).text, handle->style))
+                                          make_title(title).text, handle->style))
         return;
     if (plot_control::send_line(handle, line))
         plot_control::count_plot(handle, verb);

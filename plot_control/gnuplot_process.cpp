@@ -10,7 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/gnuplot_process.h"
+#include "internal/handle.h"
+#include "internal/os_helpers.h"
 
 extern char **environ;
 
@@ -92,26 +94,26 @@ bool start_gnuplot(Handle &handle) {
     int command[2] = {-1, -1}, reply[2] = {-1, -1};
     if (!make_pipes(command, reply))
         return false;
-    handle.gnuplot_pid = spawn_shell(command[0], reply[1]);
+    handle.process.pid = spawn_shell(command[0], reply[1]);
     close(command[0]);
     close(reply[1]);
-    FILE *stream = handle.gnuplot_pid == -1 ? nullptr : fdopen(command[1], "w");
+    FILE *stream = handle.process.pid == -1 ? nullptr : fdopen(command[1], "w");
     if (stream == nullptr) {
         close(command[1]);
         close(reply[0]);
-        if (handle.gnuplot_pid != -1)
-            waitpid(handle.gnuplot_pid, nullptr, 0); // it reads end of input and ends
+        if (handle.process.pid != -1)
+            waitpid(handle.process.pid, nullptr, 0); // it reads end of input and ends
         return false;
     }
-    setvbuf(stream, handle.stream_buffer, _IOFBF, sizeof handle.stream_buffer);
+    setvbuf(stream, handle.commands.stream_buffer, _IOFBF, sizeof handle.commands.stream_buffer);
     handle.record.command_stream = stream;
     handle.reply.read_fd = reply[0];
-    handle.opener_pid = getpid();
+    handle.process.opener_pid = getpid();
     return true;
 }
 
-bool is_opener(const Handle &handle) {
-    return handle.opener_pid == getpid();
+bool is_opener(const GnuplotProcess &process) {
+    return process.opener_pid == getpid();
 }
 
 bool end_gnuplot(Handle &handle) {
@@ -120,7 +122,7 @@ bool end_gnuplot(Handle &handle) {
     close(handle.reply.read_fd);
     handle.reply.read_fd = -1;
     FILE *stream = handle.record.command_stream;
-    if (!is_opener(handle)) {
+    if (!is_opener(handle.process)) {
         // gnuplot belongs to the process that opened the handle: send it
         // nothing and wait for nothing.
         __fpurge(stream);
@@ -134,9 +136,9 @@ bool end_gnuplot(Handle &handle) {
     int status = 0;
     pid_t waited;
     do
-        waited = waitpid(handle.gnuplot_pid, &status, 0);
+        waited = waitpid(handle.process.pid, &status, 0);
     while (waited == -1 && errno == EINTR);
-    return waited == handle.gnuplot_pid;
+    return waited == handle.process.pid;
 }
 
 } // namespace plot_control

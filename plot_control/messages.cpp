@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "internal.h"
+#include "internal/messages.h"
 
 namespace plot_control {
 namespace {

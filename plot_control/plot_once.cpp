@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "internal.h"
+#include "internal/messages.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/messages.h"
+#include "internal/program_lookup.h"
 
 namespace plot_control {
 namespace {
@@ -37,7 +38,7 @@ const char *find_program(ProgramPath &buffer, const char *name) {
         return buffer.text;
     const char *path = std::getenv("PATH");
     if (path == nullptr) {
-        plot_control::say("PATH variable not set\n");
+        say("PATH variable not set\n");
         return nullptr;
     }
     // An empty entry stands for the current directory; one after a final

@@ -1,11 +1,12 @@
 // Values read back from gnuplot: numbers exact, texts whole.
-#include <cctype>
-#include <charconv>
-#include <cstring>
 #include <new>
 #include <string>
 
-#include "internal.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/numbers.h"
+#include "internal/read_back.h"
+#include "internal/reply_channel.h"
 
 namespace plot_control {
 
@@ -22,44 +23,6 @@ bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer
         handle.reply.earlier_error = std::move(answer.error);
     answer.error.clear();
     return true;
-}
-
-namespace {
-
-// gnuplot's sprintf writes the decimal sign of the locale gnuplot was told
-// to use ("set decimalsign locale"): a comma, or several bytes. No decimal
-// sign is a letter, a digit, a sign or a blank, so each run of other bytes
-// stands for one.
-std::string with_decimal_points(const std::string &text) {
-    std::string plain;
-    for (std::size_t at = 0; at < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[at]);
-        if (std::isalnum(c) != 0 || std::strchr("+-. ", c) != nullptr) {
-            plain += text[at++];
-            continue;
-        }
-        plain += '.';
-        while (at < text.size() && std::isalnum(static_cast<unsigned char>(text[at])) == 0 &&
-               std::strchr("+-. ", text[at]) == nullptr)
-            ++at;
-    }
-    return plain;
-}
-
-} // namespace
-
-bool read_numbers(const std::string &raw, double *numbers, int count) {
-    const std::string text = with_decimal_points(raw);
-    const char *at = text.data(), *const last = text.data() + text.size();
-    for (int i = 0; i < count; ++i) {
-        if (i > 0 && (at == last || *at++ != ' '))
-            return false;
-        const auto [end, error] = std::from_chars(at, last, numbers[i]);
-        if (error != std::errc())
-            return false;
-        at = end;
-    }
-    return at == last;
 }
 
 namespace {
@@ -116,7 +79,8 @@ int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *v
     if (handle == nullptr || expression == nullptr || value == nullptr)
         return -1;
     try {
-        return plot_control::get_number(plot_control::handle_of(handle), expression, *value, timeout_ms);
+        return plot_control::get_number(plot_control::handle_of(handle), expression, *value,
+                                        timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }
@@ -128,7 +92,8 @@ int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char 
     if (handle == nullptr || expression == nullptr || text == nullptr)
         return -1;
     try {
-        return plot_control::get_text(plot_control::handle_of(handle), expression, *text, timeout_ms);
+        return plot_control::get_text(plot_control::handle_of(handle), expression, *text,
+                                      timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }

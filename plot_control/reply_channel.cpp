@@ -25,7 +25,11 @@
 #include <sys/random.h>
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/command_boundary.h"
+#include "internal/data_files.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/reply_channel.h"
 
 namespace plot_control {
 namespace {
@@ -75,7 +79,7 @@ bool take_records(Handle &handle, unsigned long number, Answer &answer) {
         }
         if (record.kind == 'R') {
             reply.answered = record.number;
-            gnuplot_has_answered(handle, record.number);
+            gnuplot_has_answered(handle.files, record.number);
             if (ours) {
                 answer.error = std::move(record.payload);
                 return true;
@@ -260,11 +264,11 @@ int sync_with_gnuplot(Handle &handle, int timeout_ms) {
 
 void report_failure(Outcome outcome, const char *consequence) {
     if (outcome == Outcome::ended)
-        plot_control::say_formatted("gnuplot has ended: %s\n", consequence);
+        say_formatted("gnuplot has ended: %s\n", consequence);
     else if (outcome == Outcome::timed_out)
-        plot_control::say("gnuplot did not answer in time\n");
+        say("gnuplot did not answer in time\n");
     else if (outcome == Outcome::unfinished)
-        plot_control::say_formatted("the last command is unfinished: %s\n", consequence);
+        say_formatted("the last command is unfinished: %s\n", consequence);
 }
 
 // 'c' and 7 letters or digits, from random bits where the system has them
@@ -289,7 +293,7 @@ void name_reply_channel(ReplyChannel &reply) {
 Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
                     std::size_t between_count, const Deadline &deadline, Answer &answer) {
     ReplyChannel &reply = handle.reply;
-    if (!handle.boundary.at_command_start())
+    if (!handle.commands.boundary.at_command_start())
         return Outcome::unfinished;
     const unsigned long number = reply.last_request + 1;
     CommandLine opening, closing;
@@ -324,7 +328,9 @@ int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
 }
 
 int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle) {
-    return handle != nullptr && !plot_control::gnuplot_has_ended(plot_control::handle_of(handle)) ? 1 : 0;
+    return handle != nullptr && !plot_control::gnuplot_has_ended(plot_control::handle_of(handle))
+               ? 1
+               : 0;
 }
 
 const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle) {

@@ -7,7 +7,12 @@
 
 #include <strings.h>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/file_names.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/reduced_curve.h"
+#include "internal/reply_channel.h"
 
 namespace plot_control {
 namespace {
@@ -33,27 +38,6 @@ const char *terminal_line_for(const char *file_name) {
     return nullptr;
 }
 
-// The name as a gnuplot string that stands for exactly that file: single-
-// quoted runs (gnuplot expands nothing inside them) and double-quoted runs
-// of single quotes, joined by '.'. A relative name starts with "./", so
-// that gnuplot neither opens a pipe for a leading '|' nor expands a '~'.
-} // namespace
-
-std::string exact_file_name(const char *file_name) {
-    std::string quoted = file_name[0] == '/' ? "'" : "'./";
-    for (const char *c = file_name; *c != '\0';) {
-        const std::size_t run = *c == '\'' ? std::strspn(c, "'") : std::strcspn(c, "'");
-        if (*c == '\'')
-            quoted.append("' . \"").append(c, run).append("\" . '");
-        else
-            quoted.append(c, run);
-        c += run;
-    }
-    return quoted + "'";
-}
-
-namespace {
-
 // The caller's terminal is set again as gnuplot reports it, rather than
 // pushed and popped, so that one the caller pushed stays pushed; it waits
 // in a variable named after the handle's tag, which no caller uses.
@@ -64,11 +48,11 @@ std::string terminal_variable(const ReplyChannel &reply) {
 int save_graph(Handle &handle, const char *file_name) {
     const char *terminal_line = terminal_line_for(file_name);
     if (terminal_line == nullptr) {
-        plot_control::say("cannot tell the image format from the file name: not saved\n");
+        say("cannot tell the image format from the file name: not saved\n");
         return -1;
     }
     if (std::strpbrk(file_name, "\n\r") != nullptr) {
-        plot_control::say("file name holds a line break: not saved\n");
+        say("file name holds a line break: not saved\n");
         return -1;
     }
     CommandLine terminal, draw, unset_output, restore;

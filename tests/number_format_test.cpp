@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "internal.h"
+#include "internal/numbers.h"
 #include "support.h"
 
 namespace {

@@ -1,11 +1,15 @@
-// The control record: opening and closing a handle, its style and counts.
-#include <climits>
+// The handle: opened, given a style, closed.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "internal.h"
+#include "internal/data_files.h"
+#include "internal/gnuplot_process.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/program_lookup.h"
+#include "internal/reply_channel.h"
 
 namespace plot_control {
 namespace {
@@ -24,35 +28,6 @@ bool is_known_style(const char *style) {
 }
 
 } // namespace
-
-const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
-    if (handle->plot_count <= 0)
-        return first;
-    // A replot of the other kind would fail in gnuplot, its error only heard
-    // at a sync, and sometimes not even there.
-    const char *graph = handle_of(handle).graph_verb;
-    if (graph != nullptr && std::strcmp(graph, first) != 0) {
-        plot_control::say("2-D and 3-D plots do not mix: reset first: plot not sent\n");
-        return nullptr;
-    }
-    return "replot";
-}
-
-void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
-    if (handle->plot_count <= 0) {
-        retire_shown_graph(handle); // a "plot" has replaced the graph on screen
-        handle_of(handle).graph_verb = verb;
-    }
-    // Saturate rather than overflow: past the first plot only "replot" matters.
-    if (handle->plot_count < INT_MAX)
-        ++handle->plot_count;
-}
-
-void forget_plots(_GNUPLOT_CTRL_ *handle) {
-    handle->plot_count = 0;
-    handle_of(handle).graph_verb = nullptr;
-}
-
 } // namespace plot_control
 
 _GNUPLOT_CTRL_ *gnuplot_init(void) {
@@ -101,7 +76,7 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     // files to the process that made them.
     if (!plot_control::end_gnuplot(owner))
         plot_control::say("problem closing communication to gnuplot\n");
-    if (plot_control::is_opener(owner))
+    if (plot_control::is_opener(owner.process))
         plot_control::remove_data_files(handle);
     delete &owner;
 }

@@ -1,0 +1,46 @@
+// The graph the plots build: "plot" or "splot" begins it, "replot" adds to
+// it, and a reset starts the next one.
+#include <climits>
+#include <cstring>
+
+#include "internal/data_files.h"
+#include "internal/graph.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+
+namespace plot_control {
+
+const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
+    if (handle->plot_count <= 0)
+        return first;
+    // A replot of the other kind would fail in gnuplot, its error only heard
+    // at a sync, and sometimes not even there.
+    const char *graph = handle_of(handle).graph_verb;
+    if (graph != nullptr && std::strcmp(graph, first) != 0) {
+        say("2-D and 3-D plots do not mix: reset first: plot not sent\n");
+        return nullptr;
+    }
+    return "replot";
+}
+
+void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
+    if (handle->plot_count <= 0) {
+        retire_shown_graph(handle); // a "plot" has replaced the graph on screen
+        handle_of(handle).graph_verb = verb;
+    }
+    // Saturate rather than overflow: past the first plot only "replot" matters.
+    if (handle->plot_count < INT_MAX)
+        ++handle->plot_count;
+}
+
+} // namespace plot_control
+
+void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
+    plot_control::begin_call();
+    if (handle == nullptr)
+        return;
+    plot_control::set_data_files_aside(handle);
+    // The next plot begins a graph of either kind.
+    handle->plot_count = 0;
+    plot_control::handle_of(handle).graph_verb = nullptr;
+}
