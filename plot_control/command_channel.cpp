@@ -20,8 +20,9 @@ namespace plot_control {
 namespace {
 
 // Waits until the command pipe has room or the deadline passes; false
-// without room. Answers that arrive meanwhile are taken in: a gnuplot
-// blocked on writing a late answer reads no commands.
+// without room. Answers that arrive meanwhile are taken in, as bytes the
+// reply channel frames later: a gnuplot blocked on writing a late answer
+// reads no commands.
 bool room_by(Handle &handle, const Deadline &deadline) {
     const int fd = fileno(handle.record.command_stream);
     int reply_fd = handle.reply.read_fd;

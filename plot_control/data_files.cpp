@@ -152,19 +152,21 @@ void set_data_files_aside(_GNUPLOT_CTRL_ *handle) {
     hand_batch_to_gnuplot(handle);
 }
 
-void retire_shown_graph(_GNUPLOT_CTRL_ *handle) {
-    Handle &owner = handle_of(handle);
+bool shows(const DataFiles &files, const std::string &name) {
+    return std::any_of(files.shown.begin(), files.shown.end(),
+                       [&](const NamedFile &file) { return file.name == name; });
+}
+
+bool retire_shown_graph(DataFiles &files, unsigned long last_request) {
     try {
-        owner.files.retiring.reserve(owner.files.retiring.size() + owner.files.shown.size());
+        files.retiring.reserve(files.retiring.size() + files.shown.size());
     } catch (const std::bad_alloc &) {
-        return; // they stay until close
+        return false; // they stay until close
     }
-    for (NamedFile &file : owner.files.shown) {
-        if (file.name == owner.reduced.data_file)
-            owner.reduced.forget();
-        owner.files.retiring.push_back({std::move(file), owner.reply.last_request, false});
-    }
-    owner.files.shown.clear();
+    for (NamedFile &file : files.shown)
+        files.retiring.push_back({std::move(file), last_request, false});
+    files.shown.clear();
+    return true;
 }
 
 void gnuplot_has_answered(DataFiles &files, unsigned long request) {

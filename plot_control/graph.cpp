@@ -23,9 +23,21 @@ const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
     return "replot";
 }
 
+namespace {
+
+// A "plot" has replaced the graph on screen: its files retire, and the
+// reduced curve's kept points go with its file.
+void replace_shown_graph(Handle &handle) {
+    const bool reduced_shown = shows(handle.files, handle.reduced.data_file);
+    if (retire_shown_graph(handle.files, handle.reply.last_request) && reduced_shown)
+        handle.reduced.forget();
+}
+
+} // namespace
+
 void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
     if (handle->plot_count <= 0) {
-        retire_shown_graph(handle); // a "plot" has replaced the graph on screen
+        replace_shown_graph(handle_of(handle));
         handle_of(handle).graph_verb = verb;
     }
     // Saturate rather than overflow: past the first plot only "replot" matters.

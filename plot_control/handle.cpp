@@ -27,6 +27,19 @@ bool is_known_style(const char *style) {
     return false;
 }
 
+// The reply channel first, so that gnuplot starts with its pipe.
+bool start(Handle &handle) {
+    int reply_write = -1;
+    if (!open_reply_channel(handle.reply, reply_write))
+        return false;
+    handle.record.command_stream =
+        start_gnuplot(handle.process, reply_write, handle.commands.stream_buffer);
+    if (handle.record.command_stream != nullptr)
+        return true;
+    close_reply_channel(handle.reply);
+    return false;
+}
+
 } // namespace
 } // namespace plot_control
 
@@ -46,8 +59,7 @@ _GNUPLOT_CTRL_ *gnuplot_init(void) {
     }
     _GNUPLOT_CTRL_ *record = &handle->record;
     gnuplot_setstyle(record, "points");
-    plot_control::name_reply_channel(handle->reply);
-    if (!plot_control::start_gnuplot(*handle)) {
+    if (!plot_control::start(*handle)) {
         plot_control::say("error starting gnuplot\n");
         delete handle;
         return nullptr;
@@ -74,7 +86,8 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     // The handle is dead after this call whatever the wait says, so its
     // files and memory go in every case; a forked child's close leaves the
     // files to the process that made them.
-    if (!plot_control::end_gnuplot(owner))
+    plot_control::close_reply_channel(owner.reply);
+    if (!plot_control::end_gnuplot(owner.process, handle->command_stream))
         plot_control::say("problem closing communication to gnuplot\n");
     if (plot_control::is_opener(owner.process))
         plot_control::remove_data_files(handle);

@@ -81,14 +81,14 @@ bool ask_terminal(Handle &handle, Terminal &terminal) {
 // caller does not use, for its dashes, and removed again.
 bool ask_settings(Handle &handle, Settings &settings) {
     std::string before, text;
-    if (!ask_text(handle, Asked::settings, nullptr, before))
+    if (!ask_text(handle, Asked::written, "save set", before))
         return false;
     int spare = first_spare_style_line;
     while (before.find("set style line " + std::to_string(spare) + " ") != std::string::npos)
         ++spare;
     const std::string line = std::to_string(spare);
     const bool asked = send_text(handle, "set style line " + line + " linetype 1") &&
-                       ask_text(handle, Asked::settings, nullptr, text);
+                       ask_text(handle, Asked::written, "save set", text);
     return send_text(handle, "unset style line " + line) && asked &&
            text.find("set style line " + line + " ") != std::string::npos &&
            read_settings(text, spare, settings);

@@ -2,6 +2,7 @@
 #include <new>
 #include <string>
 
+#include "internal/data_files.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
 #include "internal/numbers.h"
@@ -12,6 +13,7 @@ namespace plot_control {
 
 bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer) {
     answer.outcome = ask_gnuplot(handle, asked, nullptr, 0, Deadline(timeout_ms), answer);
+    gnuplot_has_answered(handle.files, handle.reply.answered);
     if (answer.outcome != Outcome::answered)
         return false;
     if (!answer.has_value) {

@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "internal/command_channel.h"
+#include "internal/data_files.h"
 #include "internal/file_names.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
@@ -38,13 +39,6 @@ const char *terminal_line_for(const char *file_name) {
     return nullptr;
 }
 
-// The caller's terminal is set again as gnuplot reports it, rather than
-// pushed and popped, so that one the caller pushed stays pushed; it waits
-// in a variable named after the handle's tag, which no caller uses.
-std::string terminal_variable(const ReplyChannel &reply) {
-    return std::string("t") + (reply.tag + 1);
-}
-
 int save_graph(Handle &handle, const char *file_name) {
     const char *terminal_line = terminal_line_for(file_name);
     if (terminal_line == nullptr) {
@@ -64,7 +58,9 @@ int save_graph(Handle &handle, const char *file_name) {
                             "{replot}",
                             exact_file_name(file_name).c_str()))
         return -1;
-    const std::string kept = terminal_variable(handle.reply);
+    // The caller's terminal is set again as gnuplot reports it, rather than
+    // pushed and popped, so that one the caller pushed stays pushed.
+    const std::string kept = own_variable(handle.reply, 't');
     format_own_command(terminal, "%s=GPVAL_TERM.\" \".GPVAL_TERMOPTIONS;%s", kept.c_str(),
                        terminal_line);
     format_own_command(unset_output, "unset output");
@@ -74,6 +70,7 @@ int save_graph(Handle &handle, const char *file_name) {
     EveryPointDrawn every_point(handle);
     Answer answer;
     const Outcome outcome = ask_gnuplot(handle, {}, lines, std::size(lines), Deadline(-1), answer);
+    gnuplot_has_answered(handle.files, handle.reply.answered);
     if (outcome != Outcome::answered) {
         report_failure(outcome, "not saved");
         return -1;

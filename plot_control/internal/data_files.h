@@ -77,8 +77,12 @@ FileFacts *graph_file_facts(_GNUPLOT_CTRL_ *handle, const std::string &name);
 // and the table empties. Retired files may go to gnuplot in a batch.
 void set_data_files_aside(_GNUPLOT_CTRL_ *handle);
 
-// A plot has replaced the graph on screen: its files retire.
-void retire_shown_graph(_GNUPLOT_CTRL_ *handle);
+// True when `name` is a file of the graph on screen after a reset.
+bool shows(const DataFiles &files, const std::string &name);
+
+// A plot has replaced the graph on screen, sent after request
+// last_request: its files retire. False when they stay until close.
+bool retire_shown_graph(DataFiles &files, unsigned long last_request);
 
 // gnuplot has answered `request`, so it has carried out every line sent
 // before it: files retired before that are removed.

@@ -1,5 +1,7 @@
 // The reply channel: where gnuplot's answers arrive, a pipe that gnuplot
-// holds as its descriptor 3; provided by reply_channel.cpp.
+// holds as its descriptor 3. Made, framed, waited on and torn down by
+// reply_channel.cpp; sync.cpp, save.cpp and read_back.cpp use it. After a
+// use, reply.answered tells up to which request gnuplot has answered.
 #ifndef PLOT_CONTROL_REPLY_CHANNEL_H
 #define PLOT_CONTROL_REPLY_CHANNEL_H
 
@@ -24,14 +26,24 @@ struct ReplyChannel {
     std::string text;               // what gnuplot_get_text() gave last
 };
 
-// Gives a new handle's reply channel its tag.
-void name_reply_channel(ReplyChannel &reply);
+// Makes the channel's pipe and gives the channel its tag; gnuplot_end is
+// the pipe's write end, for gnuplot to hold. False when it cannot.
+bool open_reply_channel(ReplyChannel &reply, int &gnuplot_end);
+
+// Nobody reads the pipe any more: a late answer fails in gnuplot rather
+// than waiting for a reader.
+void close_reply_channel(ReplyChannel &reply);
+
+// A gnuplot variable name of this handle's own, which no caller uses:
+// first_letter, then the tag but for its first letter.
+std::string own_variable(const ReplyChannel &reply, char first_letter);
 
 // What a request asks gnuplot for besides carrying out the lines before it.
 struct Asked {
-    // settings: all of gnuplot's settings, as its `save set` writes them
-    enum Kind { nothing, number, text, settings } kind = nothing;
-    const char *expression = nullptr; // in gnuplot's syntax, for number or text
+    // written: the text a command writes into the file name it is given
+    // (such as `save set`)
+    enum Kind { nothing, number, text, written } kind = nothing;
+    const char *expression = nullptr; // in gnuplot's syntax; the command, for written
 };
 
 // refused: a line of the request could not be made (said on standard
@@ -56,6 +68,9 @@ void report_failure(Outcome outcome, const char *consequence);
 // otherwise it is gnuplot's latest. Says nothing when not answered.
 Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
                     std::size_t between_count, const Deadline &deadline, Answer &answer);
+
+// Files away the answers that have arrived, without waiting.
+void read_arrived_answers(Handle &handle);
 
 } // namespace plot_control
 
