@@ -5,10 +5,10 @@
 // pixels. Outside the plot's ranges gnuplot draws no line between two
 // points (unless "set clip two"), so there a run keeps only its ends.
 // The columns are gnuplot's: a probe plot of the same line over a file of
-// the points that decide autoscale tells where the plot area lies, without
-// touching the caller's output, terminal or graph. Whatever gnuplot would
-// draw or print differently for the probe (warnings, a table, dashes, an
-// animation) makes the plot send every point instead.
+// the points that decide autoscale tells where the plot area lies
+// (plot_area_probe.cpp); the reduction itself is reduction.cpp's, and every
+// point is kept for saves by reduced_curve.cpp. This file runs the steps in
+// turn, and plots every point wherever the probe cannot stand in.
 #include <cstring>
 #include <new>
 #include <vector>

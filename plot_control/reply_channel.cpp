@@ -1,4 +1,8 @@
-// Hearing back from gnuplot. gnuplot holds the write end of a pipe as its
+// The reply channel, all of it: its pipe made and closed, its tag, the
+// framing of its records, a request's lines and the wait for its answer.
+// sync.cpp, save.cpp and read_back.cpp only ask and wait through it.
+//
+// Wire protocol. gnuplot holds the write end of the pipe as its
 // descriptor 3; a request has it print records there:
 //   <tag><number><kind><payload><tag>\n
 // where the tag is the handle's own and random, so no text gnuplot prints
@@ -18,7 +22,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <new>
 #include <string_view>
 
 #include <fcntl.h>
