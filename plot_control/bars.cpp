@@ -9,9 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/data_file_plot.h"
+#include "internal/data_writer.h"
+#include "internal/figure.h"
+#include "internal/graph.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // Half a bar's width, in slots of 1.
@@ -67,33 +73,36 @@ void plot_boxes(_GNUPLOT_CTRL_ *handle, std::size_t records,
     std::vector<std::string> lines;
     if (labels != nullptr && (lines = label_lines(name, labels, records)).empty())
         return;
-    char layout[96];
-    std::snprintf(layout, sizeof layout, " binary format=\"%%6float64\" using 1:2:3:4:5:6%s%s%s%s",
+    PlotShape shape{plot_verb(handle), "", "boxxyerror fillstyle solid"};
+    std::snprintf(shape.layout, sizeof shape.layout,
+                  " binary format=\"%%6float64\" using 1:2:3:4:5:6%s%s%s%s",
                   labels != nullptr ? ":xtic(" : "", labels != nullptr ? name.c_str() : "",
                   labels != nullptr ? "[int($0)+1])" : "", title == nullptr ? " notitle" : "");
-    plot_records(
-        handle, layout, "boxxyerror fillstyle solid", records, 6, fill,
-        [&] { return send_texts(handle, lines); }, title);
+    // The labels go once the file is written: a refusal sends nothing.
+    plot_data(handle, shape, title, [&](BlockWriter &writer) {
+        return write_records(writer, records, 6, fill) && send_texts(handle, lines);
+    });
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const double *values,
                        int count, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || labels == nullptr || values == nullptr || count < 1)
         return;
     try {
-        chartlink::plot_boxes(
+        plot_control::plot_boxes(
             handle, static_cast<std::size_t>(count),
             [&](std::size_t i, double *out) {
                 const double x = static_cast<double>(i);
                 // One not finite keeps its slot and label, with no bar.
                 const double y = std::isfinite(values[i]) ? values[i] : 0;
-                return chartlink::box(out, x, y, x - chartlink::half_bar, x + chartlink::half_bar);
+                return plot_control::box(out, x, y, x - plot_control::half_bar,
+                                         x + plot_control::half_bar);
             },
             labels, title);
     } catch (const std::bad_alloc &) {
-        chartlink::say("cannot allocate memory: plot not sent\n");
+        plot_control::say("cannot allocate memory: plot not sent\n");
     }
 }

@@ -4,9 +4,11 @@
 #include <sstream>
 #include <string>
 
-#include "internal.h"
+#include "internal/figure.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // A colour after "lc": a linetype's number, or "rgb" and one quoted name.
@@ -49,28 +51,28 @@ std::string single_quoted(const char *text) {
     return quoted + "'";
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
-    std::string &style = chartlink::handle_of(handle).figure.curve_style;
+    std::string &style = plot_control::handle_of(handle).figure.curve_style;
     if (with == nullptr) {
         style.clear();
         return;
     }
     if (std::strpbrk(with, "\n\r") != nullptr) {
-        chartlink::say("curve style holds a line break: not set\n");
+        plot_control::say("curve style holds a line break: not set\n");
         return;
     }
     if (std::strlen(with) > CHARTLINK_MAX_COMMAND_LENGTH) {
-        chartlink::say("curve style too long: not set\n");
+        plot_control::say("curve style too long: not set\n");
         return;
     }
     try {
         style = with;
     } catch (const std::bad_alloc &) {
-        chartlink::say("cannot allocate memory: curve style not set\n");
+        plot_control::say("cannot allocate memory: curve style not set\n");
     }
 }

@@ -7,9 +7,10 @@
 #include <new>
 #include <vector>
 
-#include "internal.h"
+#include "internal/figure.h"
+#include "internal/messages.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // Bins laid out in halves of the values, so that a range as wide as the
@@ -66,31 +67,32 @@ Bins count_into(const double *values, std::size_t count, std::size_t bin_count, 
 }
 
 } // namespace
-} // namespace chartlink
+} // namespace plot_control
 
 void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int count, int bins,
                             const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     double low = 0, high = 0;
     if (handle == nullptr || values == nullptr || count < 1 || bins < 1)
         return;
     if (bins > CHARTLINK_MAX_BINS) { // more than any image has pixels
-        chartlink::say_formatted("too many bins (at most %d): plot not sent\n", CHARTLINK_MAX_BINS);
+        plot_control::say_formatted("too many bins (at most %d): plot not sent\n",
+                                    CHARTLINK_MAX_BINS);
         return;
     }
-    if (!chartlink::finite_extent(values, static_cast<std::size_t>(count), low, high))
+    if (!plot_control::finite_extent(values, static_cast<std::size_t>(count), low, high))
         return;
     try {
-        const chartlink::Bins counted = chartlink::count_into(
+        const plot_control::Bins counted = plot_control::count_into(
             values, static_cast<std::size_t>(count), static_cast<std::size_t>(bins), low, high);
-        chartlink::plot_boxes(
+        plot_control::plot_boxes(
             handle, counted.counts.size(),
             [&](std::size_t i, double *out) {
-                return chartlink::box(out, counted.at(i, 0.5), counted.counts[i], counted.at(i, 0),
-                                      counted.at(i, 1));
+                return plot_control::box(out, counted.at(i, 0.5), counted.counts[i],
+                                         counted.at(i, 0), counted.at(i, 1));
             },
             nullptr, title);
     } catch (const std::bad_alloc &) {
-        chartlink::say("cannot allocate memory: plot not sent\n");
+        plot_control::say("cannot allocate memory: plot not sent\n");
     }
 }

@@ -9,9 +9,16 @@
 
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/data_files.h"
+#include "internal/figure.h"
+#include "internal/graph.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/numbers.h"
+#include "internal/os_helpers.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 Layout &layout_of(_GNUPLOT_CTRL_ *handle) {
@@ -91,7 +98,7 @@ void end_layout(_GNUPLOT_CTRL_ *handle) {
     Layout &layout = layout_of(handle);
     finish_figure(handle, layout); // recorded: the replay ends the multiplot too
     layout.open = false;
-    forget_plots(handle); // the next plot starts a new graph
+    forget_graph(handle); // the next plot starts a new graph
     try {
         layout.script_slot =
             layout.settings_slot < 0
@@ -118,7 +125,7 @@ void set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title
         format_own_command(settings, "save set %s",
                            file_in_slot(handle, layout.settings_slot).c_str()))
         send_line(handle, settings);
-    forget_plots(handle); // a figure is a new graph
+    forget_graph(handle); // a figure is a new graph
     layout.replay.clear();
     layout.open = true;
     layout.panels = static_cast<long long>(rows) * columns;
@@ -205,52 +212,52 @@ void figure_replaced(_GNUPLOT_CTRL_ *handle) {
     layout_of(handle).kept = false;
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 void gnuplot_set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
     if (rows < 1 || columns < 1) {
-        chartlink::say("a layout needs at least 1 row and 1 column: not started\n");
+        plot_control::say("a layout needs at least 1 row and 1 column: not started\n");
         return;
     }
-    if (chartlink::laying_out(handle)) {
-        chartlink::say("a figure is already being laid out: not started\n");
+    if (plot_control::laying_out(handle)) {
+        plot_control::say("a figure is already being laid out: not started\n");
         return;
     }
     try {
-        chartlink::set_layout(handle, rows, columns, title);
+        plot_control::set_layout(handle, rows, columns, title);
     } catch (const std::bad_alloc &) {
-        chartlink::say("cannot allocate memory: not started\n");
+        plot_control::say("cannot allocate memory: not started\n");
     }
 }
 
 void gnuplot_next_panel(_GNUPLOT_CTRL_ *handle) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
-    chartlink::Layout &layout = chartlink::layout_of(handle);
+    plot_control::Layout &layout = plot_control::layout_of(handle);
     if (!layout.open) {
-        chartlink::say("no figure is being laid out: not moved\n");
+        plot_control::say("no figure is being laid out: not moved\n");
         return;
     }
     if (layout.panel + 1 >= layout.panels) {
-        chartlink::say("the figure has no panel left: not moved\n");
+        plot_control::say("the figure has no panel left: not moved\n");
         return;
     }
-    chartlink::send_panel(handle, layout);
-    chartlink::start_panel(layout);
+    plot_control::send_panel(handle, layout);
+    plot_control::start_panel(layout);
     ++layout.panel;
 }
 
 void gnuplot_end_layout(_GNUPLOT_CTRL_ *handle) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
-    if (!chartlink::laying_out(handle)) {
-        chartlink::say("no figure is being laid out: not ended\n");
+    if (!plot_control::laying_out(handle)) {
+        plot_control::say("no figure is being laid out: not ended\n");
         return;
     }
-    chartlink::end_layout(handle);
+    plot_control::end_layout(handle);
 }

@@ -3,20 +3,22 @@
 // every plot goes on reading plain numbers and needs no full "using".
 #include <new>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/figure.h"
+#include "internal/messages.h"
 
 void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
-    chartlink::CommandLine line;
+    plot_control::CommandLine line;
     try {
         if (format == nullptr
-                ? chartlink::format_own_command(line, "set format x \"%% h\" numeric")
-                : chartlink::format_own_command(line, "set format x %s timedate",
-                                                chartlink::single_quoted(format).c_str()))
-            chartlink::send_line(handle, line);
+                ? plot_control::format_own_command(line, "set format x \"%% h\" numeric")
+                : plot_control::format_own_command(line, "set format x %s timedate",
+                                                   plot_control::single_quoted(format).c_str()))
+            plot_control::send_line(handle, line);
     } catch (const std::bad_alloc &) {
-        chartlink::say("cannot allocate memory: not sent\n");
+        plot_control::say("cannot allocate memory: not sent\n");
     }
 }

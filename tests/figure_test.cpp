@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "internal.h"
+#include "internal/handle.h"
 #include "support.h"
 
 using test::run_session;
@@ -271,7 +271,7 @@ TEST(EndToEnd, FiguresDrawWhatTheySayAndReadBackExactly) {
     gnuplot_cmd(h, "set output '%s'; set margins 0,0,0,0; unset border", bars.c_str());
     gnuplot_set_curve_style(h, nullptr);
     gnuplot_plot_bars(h, labels, heights, 3, nullptr);
-    const char *tag = chartlink::handle_of(h).reply.tag;
+    const char *tag = plot_control::handle_of(h).reply.tag;
     for (int i = 0; i < 3; ++i) {
         const char *text = nullptr;
         const std::string element = std::string(tag) + "_0[" + std::to_string(i + 1) + "]";

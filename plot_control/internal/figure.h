@@ -1,7 +1,7 @@
 // What a handle holds for the figure being drawn: the curve style, and the
-// panels of a layout; not installed.
-#ifndef CHARTLINK_FIGURE_H
-#define CHARTLINK_FIGURE_H
+// panels of a layout; provided by curve_styles.cpp, layouts.cpp and bars.cpp.
+#ifndef PLOT_CONTROL_FIGURE_H
+#define PLOT_CONTROL_FIGURE_H
 
 #include <cstddef>
 #include <functional>
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-struct _GNUPLOT_CTRL_;
+#include "chartlink.h"
 
-namespace chartlink {
+namespace plot_control {
 
 struct CommandLine;
 
@@ -90,21 +90,12 @@ inline double *box(double *out, double x, double y, double left, double right) {
     return out;
 }
 
-// Plots records of doubles_per_record native doubles, read as `layout`
-// says (" binary format=... using ..."), drawn "with <how>"; fill as above.
-// before_sending() runs once the file is written, before the line goes:
-// false refuses the plot.
-void plot_records(_GNUPLOT_CTRL_ *handle, const char *layout, const char *how, std::size_t records,
-                  std::size_t doubles_per_record,
-                  const std::function<double *(std::size_t, double *)> &fill,
-                  const std::function<bool()> &before_sending, const char *title);
-
 // ---- Texts ------------------------------------------------------------
 
 // text as a gnuplot string that holds exactly its bytes: single quotes,
 // each quote within doubled.
 std::string single_quoted(const char *text);
 
-} // namespace chartlink
+} // namespace plot_control
 
 #endif
