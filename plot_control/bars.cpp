@@ -13,6 +13,7 @@
 #include "internal/data_file_plot.h"
 #include "internal/data_writer.h"
 #include "internal/figure.h"
+#include "internal/file_names.h"
 #include "internal/graph.h"
 #include "internal/handle.h"
 #include "internal/messages.h"

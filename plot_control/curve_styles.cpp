@@ -44,13 +44,6 @@ bool style_draws_reduced_alike(const _GNUPLOT_CTRL_ *handle) {
     return true;
 }
 
-std::string single_quoted(const char *text) {
-    std::string quoted = "'";
-    for (const char *c = text; *c != '\0'; ++c)
-        quoted.append(*c == '\'' ? "''" : std::string(1, *c));
-    return quoted + "'";
-}
-
 } // namespace plot_control
 
 void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with) {

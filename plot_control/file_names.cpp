@@ -1,4 +1,4 @@
-// File names as gnuplot strings.
+// File names and texts as gnuplot strings.
 #include <cstring>
 #include <string>
 
@@ -20,6 +20,13 @@ std::string exact_file_name(const char *file_name) {
             quoted.append(c, run);
         c += run;
     }
+    return quoted + "'";
+}
+
+std::string single_quoted(const char *text) {
+    std::string quoted = "'";
+    for (const char *c = text; *c != '\0'; ++c)
+        quoted.append(*c == '\'' ? "''" : std::string(1, *c));
     return quoted + "'";
 }
 

@@ -12,6 +12,7 @@
 #include "internal/command_channel.h"
 #include "internal/data_files.h"
 #include "internal/figure.h"
+#include "internal/file_names.h"
 #include "internal/graph.h"
 #include "internal/handle.h"
 #include "internal/messages.h"

@@ -5,6 +5,7 @@
 
 #include "internal/command_channel.h"
 #include "internal/figure.h"
+#include "internal/file_names.h"
 #include "internal/messages.h"
 
 void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format) {

@@ -90,12 +90,6 @@ inline double *box(double *out, double x, double y, double left, double right) {
     return out;
 }
 
-// ---- Texts ------------------------------------------------------------
-
-// text as a gnuplot string that holds exactly its bytes: single quotes,
-// each quote within doubled.
-std::string single_quoted(const char *text);
-
 } // namespace plot_control
 
 #endif
