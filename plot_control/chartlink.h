@@ -407,6 +407,89 @@ void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
  * and the data files stay the opener's. A null handle is ignored. */
 void gnuplot_close(_GNUPLOT_CTRL_ *handle);
 
+/* ---- 6. Windows -------------------------------------------------------- */
+
+/* On a window terminal (qt, wxt, x11) gnuplot runs key and mouse bindings
+ * whenever it waits for the next line. The library binds what it reports
+ * with lines such as
+ *   bind "Button1" 'set print "/dev/fd/3";print sprintf("<tag>0WB1 %.17g
+ * %.17g<tag>",MOUSE_X,MOUSE_Y);unset print' bind "Close" 'set print "/dev/fd/3";print
+ * "<tag>0WC<tag>";unset print' so each event comes back on the reply pipe beside the answers, in
+ * the order it happened, and waits in the handle (the last 4096) until gnuplot_next_event() hands
+ * it over. Like a sync, a binding leaves gnuplot's `print` on standard error. Lines sent meanwhile
+ * are carried out as usual: no `pause` is sent. A binding of your own for the same key or button,
+ * or "reset bind", replaces the library's, whose events then stop. Button bindings do not fire on
+ * 3-D plots. */
+
+enum { GNUPLOT_EVENT_CLICK = 1, GNUPLOT_EVENT_KEY = 2, GNUPLOT_EVENT_CLOSE = 3 };
+
+/* One event of the plot window. */
+typedef struct gnuplot_event {
+    int type;      /* GNUPLOT_EVENT_CLICK, _KEY or _CLOSE */
+    int button;    /* a click's button, 1 to 3; else 0 */
+    int key;       /* a key's code as gnuplot's MOUSE_KEY gives it (13 Return,
+                    * 27 Escape, 1008 Left, 1050 F1...); else 0 */
+    int character; /* the key's character for a code below 256; else 0 */
+    double x, y;   /* where the pointer was, in the first axes' coordinates
+                    * (MOUSE_X, MOUSE_Y); NaN for a close, or when unknown */
+} gnuplot_event;
+
+/* Has events reported for each key or button named in names, separated by
+ * blanks: gnuplot's key names ("a", "A", "Return", "Escape", "Left",
+ * "F1", "ctrl-a", "alt-b"...) or "Button2" and "Button3". Clicks of button
+ * 1 and the window's close are reported once gnuplot_next_event() has been
+ * called, or this. A bound key or button loses its built-in action (button
+ * 3 zooms; "a" autoscales...); button 1 keeps its own, zoom and scrolling
+ * stay while buttons 2 and 3 are left alone. Returns as gnuplot_sync()
+ * does (no time limit), 1 with gnuplot's message when it refuses a name;
+ * -1 at once, sending nothing, for a null handle or names, or after
+ * "cannot bind this key name: not bound\n" for a name of other bytes than
+ * letters, digits, '-' and '_', or longer than 32, unless it is one
+ * printable character other than a blank, a quote or a backslash. */
+int gnuplot_listen(_GNUPLOT_CTRL_ *handle, const char *names);
+
+/* Hands over the window's next event, in the order they happened, waiting
+ * up to timeout_ms milliseconds for one (negative: no limit; 0: only one
+ * already heard): 0 with *event filled. A Close that comes again before a
+ * plot (x11 reports one close up to three times) counts once. -1 when the
+ * time runs out (no message), or after "gnuplot has ended: no event
+ * read\n"; at once for a null handle or event. A live curve's waiting frame
+ * is sent on the way. The first call binds button 1 and the close, as
+ * gnuplot_listen() says; events before it are not heard. */
+int gnuplot_next_event(_GNUPLOT_CTRL_ *handle, gnuplot_event *event, int timeout_ms);
+
+/* Returns 0 once the user has closed the plot window, and at once when there
+ * is none: the terminal is no window terminal, nothing has been plotted,
+ * or its close has come and no plot of the library's after it (on x11,
+ * where a replot does not reopen the window, whatever came after). -1 when
+ * timeout_ms milliseconds pass first (negative: no limit), without a
+ * message and with nothing left pending in gnuplot, or after "gnuplot has
+ * ended: cannot wait for the window\n"; at once for a null handle. Asks
+ * gnuplot for GPVAL_TERM, so with a timeout of 0 it tells only a close
+ * already heard. The first call binds the close; a close before it is not
+ * heard. A live curve's waiting frame is sent first. Never uses "pause
+ * mouse close", which blocks gnuplot for good once the window is gone. */
+int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
+
+/* Draws count x/y pairs as the newest frame of the graph's live curve, and
+ * never lets frames queue up. The first frame after open or a reset plots
+ * the curve as gnuplot_plot_columns() of x and y does (same line, title,
+ * style, data file and refusals), after asking gnuplot for its terminal;
+ * each later one replaces the data file's contents (by rename, so a zoom
+ * never reads half a frame) and sends "replot" and a sync, without waiting.
+ * In a window, while gnuplot has not yet answered the frame before, the new
+ * one waits in the handle, replacing any frame waiting there: it goes out
+ * with the next frame, sync, gnuplot_next_event() or gnuplot_wait_closed()
+ * that finds gnuplot done. On other terminals (a `set terminal gif
+ * animate`, one image per frame) each frame waits for the one before: none
+ * is dropped. Returns 0, or 1 when a waiting frame was dropped; -1 at once
+ * for a null handle or array or a count below 1, or after a refusal of
+ * gnuplot_plot_columns(), "cannot write temporary file: plot not sent\n" or
+ * "gnuplot has ended: plot not sent\n". gnuplot's errors about a frame
+ * come with the next sync. */
+int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
+                      const char *title);
+
 /* ---- All in one call -------------------------------------------------- */
 
 /* Opens a handle, sets the style (null: "lines") and the axis labels (null:

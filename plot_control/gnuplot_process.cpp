@@ -114,6 +114,14 @@ bool is_opener(const Handle &handle) {
     return handle.opener_pid == getpid();
 }
 
+bool gnuplot_has_exited(const Handle &handle) {
+    siginfo_t info{};
+    return is_opener(handle) &&
+           waitid(P_PID, static_cast<id_t>(handle.gnuplot_pid), &info,
+                  WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == handle.gnuplot_pid;
+}
+
 bool end_gnuplot(Handle &handle) {
     // Nobody reads the reply pipe any more: a late answer fails in gnuplot
     // rather than waiting for a reader.

@@ -16,6 +16,7 @@
 #include <sys/types.h>
 
 #include "chartlink.h"
+#include "window.h"
 
 namespace chartlink {
 
@@ -127,6 +128,8 @@ struct Handle {
     std::vector<RetiringFile> retiring;
     const char *graph_verb = nullptr; // "plot" or "splot": began the graph; null before
     ReducedCurve reduced;
+    WindowEvents window;
+    LiveCurve live;
     // The stream's buffer: no larger than a write into the pipe that cannot
     // be split or interrupted once the pipe has room.
     char stream_buffer[PIPE_BUF];
@@ -353,6 +356,25 @@ struct Answer {
     bool has_value = false;
     std::string value; // a number as "<real part> <imaginary part>", or the text
 };
+
+// Sends a request as ask_gnuplot() does and returns without waiting for
+// its answer: answered here means sent, as request reply.last_request.
+Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *const between[],
+                     std::size_t between_count, const Deadline &deadline);
+
+// Takes in what gnuplot has written on the channel, without waiting.
+void file_records(Handle &handle);
+
+// Takes in records until done() holds (answered), the deadline passes or
+// gnuplot ends.
+Outcome wait_on_channel(Handle &handle, const std::function<bool()> &done,
+                        const Deadline &deadline);
+
+// True once gnuplot has ended or stopped reading its pipe.
+bool gnuplot_has_ended(const Handle &handle);
+
+// True once the opener's gnuplot process has exited (not yet waited for).
+bool gnuplot_has_exited(const Handle &handle);
 
 // Says on standard error why a request was not answered, and so what
 // could not be done: "gnuplot has ended: <consequence>\n" and the like.

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <new>
 #include <string_view>
 
@@ -67,6 +68,10 @@ bool next_record(ReplyChannel &reply, Record &record) {
 bool take_records(Handle &handle, unsigned long number, Answer &answer) {
     ReplyChannel &reply = handle.reply;
     for (Record record; next_record(reply, record);) {
+        if (record.kind == window_event_kind) {
+            take_window_event(handle, record.payload);
+            continue;
+        }
         const bool ours = record.number == number;
         if (record.kind == 'V' && ours) {
             answer.has_value = true;
@@ -87,33 +92,55 @@ bool take_records(Handle &handle, unsigned long number, Answer &answer) {
     return false;
 }
 
+} // namespace
+
 bool gnuplot_has_ended(const Handle &handle) {
     pollfd pipe{fileno(handle.record.command_stream), 0, 0};
-    return poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0;
+    return (poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0) ||
+           gnuplot_has_exited(handle);
 }
 
-// Waits for request `number`'s answer. Answers to earlier requests, late
-// after their wait gave up, are filed away on the way.
-Outcome wait_for_answer(Handle &handle, unsigned long number, const Deadline &deadline,
-                        Answer &answer) {
+void file_records(Handle &handle) {
+    read_available(handle.reply.read_fd, handle.reply.unread);
+    Answer ignored;
+    take_records(handle, 0, ignored);
+}
+
+Outcome wait_on_channel(Handle &handle, const std::function<bool()> &done,
+                        const Deadline &deadline) {
     ReplyChannel &reply = handle.reply;
     for (;;) {
-        if (take_records(handle, number, answer))
+        if (done())
             return Outcome::answered;
         // The command pipe polls as an error once gnuplot has stopped
-        // reading; the reply pipe hangs up once no writer is left.
+        // reading; the reply pipe hangs up once no writer is left. A window's
+        // helper may hold both after gnuplot has gone: its exit is looked at
+        // every so often.
         pollfd watched[] = {{reply.read_fd, POLLIN, 0},
                             {fileno(handle.record.command_stream), 0, 0}};
-        const int ready = poll(watched, 2, deadline.left_ms());
+        const int left = deadline.left_ms();
+        const int ready = poll(watched, 2, left < 0 || left > 250 ? 250 : left);
         if (ready < 0 && errno != EINTR)
             return Outcome::ended;
         if (watched[0].revents & POLLIN)
             read_available(reply.read_fd, reply.unread);
         else if ((watched[0].revents & POLLHUP) || (watched[1].revents & (POLLERR | POLLHUP)))
             return Outcome::ended;
-        else if (ready == 0)
+        else if (ready == 0 && gnuplot_has_exited(handle))
+            return Outcome::ended;
+        else if (ready == 0 && deadline.left_ms() == 0)
             return Outcome::timed_out;
     }
+}
+
+namespace {
+
+// Waits for request `number`'s answer. Answers to earlier requests, late
+// after their wait gave up, are filed away on the way.
+Outcome wait_for_answer(Handle &handle, unsigned long number, const Deadline &deadline,
+                        Answer &answer) {
+    return wait_on_channel(
+        handle, [&] { return take_records(handle, number, answer); }, deadline);
 }
 
 // Lines are kept short: gnuplot reads its input a byte at a time.
@@ -230,9 +257,7 @@ int report_earlier_error(ReplyChannel &reply) {
 // Without waiting: 0 or 1 once gnuplot has answered every request sent, else -1.
 int sync_without_waiting(Handle &handle) {
     ReplyChannel &reply = handle.reply;
-    Answer ignored;
-    read_available(reply.read_fd, reply.unread);
-    take_records(handle, 0, ignored);
+    file_records(handle);
     if (reply.answered == reply.last_request)
         return report_earlier_error(reply);
     if (gnuplot_has_ended(handle))
@@ -286,8 +311,8 @@ void name_reply_channel(ReplyChannel &reply) {
     *out = '\0';
 }
 
-Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
-                    std::size_t between_count, const Deadline &deadline, Answer &answer) {
+Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *const between[],
+                     std::size_t between_count, const Deadline &deadline) {
     ReplyChannel &reply = handle.reply;
     if (!handle.boundary.at_command_start())
         return Outcome::unfinished;
@@ -307,7 +332,15 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
     if (!send_request(handle, lines, count, deadline))
         return gnuplot_has_ended(handle) ? Outcome::ended : Outcome::timed_out;
     reply.last_request = number;
-    return wait_for_answer(handle, number, deadline, answer);
+    return Outcome::answered;
+}
+
+Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
+                    std::size_t between_count, const Deadline &deadline, Answer &answer) {
+    const Outcome posted = post_request(handle, asked, between, between_count, deadline);
+    if (posted != Outcome::answered)
+        return posted;
+    return wait_for_answer(handle, handle.reply.last_request, deadline, answer);
 }
 
 } // namespace chartlink
@@ -317,6 +350,8 @@ int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
     if (handle == nullptr)
         return -1;
     try {
+        chartlink::send_waiting_frame(chartlink::handle_of(handle),
+                                      chartlink::Deadline(timeout_ms));
         return chartlink::sync_with_gnuplot(chartlink::handle_of(handle), timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
