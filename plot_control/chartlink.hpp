@@ -325,6 +325,40 @@ public:
         check_answer(gnuplot_save(live(), name.c_str()));
     }
 
+    // Windows (see gnuplot_listen() and the calls after it in chartlink.h).
+    // Reports the keys and buttons named, blank-separated ("a Return Button3").
+    void listen(std::string_view names) {
+        check_answer(gnuplot_listen(live(), c_text(names).c_str()));
+    }
+
+    // The window's next click, key or close; nullopt when the limit passes
+    // first (none: no limit). Throws when gnuplot has ended.
+    std::optional<gnuplot_event>
+    next_event(std::chrono::milliseconds limit = std::chrono::milliseconds(-1)) {
+        gnuplot_event event{};
+        if (waited(gnuplot_next_event(live(), &event, c_limit(limit))))
+            return event;
+        return std::nullopt;
+    }
+
+    // True once the user has closed the window (at once when there is
+    // none); false when the limit passes first. Throws when gnuplot has ended.
+    bool wait_closed(std::chrono::milliseconds limit = std::chrono::milliseconds(-1)) {
+        return waited(gnuplot_wait_closed(live(), c_limit(limit)));
+    }
+
+    // The newest frame of the graph's live curve; true when a frame that
+    // waited for gnuplot was dropped for it.
+    bool plot_live(const Values &x, const Values &y, const Title &title = std::nullopt) {
+        if (x.size() != y.size())
+            throw Error("chartlink: x and y differ in length");
+        const int result =
+            gnuplot_plot_live(live(), x.data(), y.data(), count_of(x.size()), c_title(title));
+        if (result < 0 && x.size() > 0)
+            check_answer(result);
+        return result == 1;
+    }
+
 private:
     _GNUPLOT_CTRL_ *live() const {
         if (handle_ == nullptr)
@@ -452,6 +486,13 @@ private:
             throw Error(std::string("chartlink: ") + (*gnuplot_last_message() != '\0'
                                                           ? gnuplot_last_message()
                                                           : "gnuplot has not answered yet"));
+    }
+
+    // 0: true; -1 after a time limit (no message): false; else throws.
+    static bool waited(int result) {
+        if (result != 0 && gnuplot_last_refused() != 0)
+            throw Error(std::string("chartlink: ") + gnuplot_last_message());
+        return result == 0;
     }
 
     _GNUPLOT_CTRL_ *handle_;

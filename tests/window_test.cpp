@@ -19,49 +19,12 @@
 
 #include "chartlink.h"
 #include "support.h"
+#include "virtual_display.h"
 
 namespace {
 
 // Every wait in these tests is a hang guard, not a judgement of speed.
-constexpr int guard_ms = 20000;
-
-// An Xvfb on a display no one uses, which it picks itself (-displayfd).
-class VirtualDisplay {
-public:
-    VirtualDisplay() {
-        int fds[2];
-        if (pipe(fds) != 0)
-            throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-                   "-nolisten", "tcp", static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        pollfd ready{fds[0], POLLIN, 0};
-        char number[16] = {};
-        if (poll(&ready, 1, guard_ms) == 1)
-            (void)!read(fds[0], number, sizeof number - 1);
-        reader_ = fds[0]; // open while Xvfb lives: it may write the newline later
-        if (number[0] == '\0')
-            throw std::runtime_error("Xvfb did not start");
-        name_ = ":" + std::string(number, std::strcspn(number, "\n"));
-    }
-    ~VirtualDisplay() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        close(reader_);
-    }
-    const std::string &name() const { return name_; }
-
-private:
-    pid_t pid_ = -1;
-    int reader_ = -1;
-    std::string name_;
-};
+constexpr int guard_ms = test::display_guard_ms;
 
 std::string output_of(const std::string &command) {
     std::string text;
@@ -147,7 +110,7 @@ protected:
         return event;
     }
 
-    VirtualDisplay display_;
+    test::VirtualDisplay display_;
     test::TempDir runtime_dir_;
     test::ScopedEnv path_, display_env_, runtime_, home_;
     _GNUPLOT_CTRL_ *handle_ = nullptr;
