@@ -1,68 +1,79 @@
 /*
  * chartlink: drive the plotting program gnuplot from C or C++.
  *
- * A handle owns one gnuplot process, started with its standard input
- * connected to a pipe. The library writes one command line at a time into
- * that pipe. gnuplot's own complaints (a bad expression, an unreadable file)
- * go to the caller's standard error; gnuplot_sync() and gnuplot_save() hear
- * back whether gnuplot has carried out what it was sent, and its error.
- * gnuplot is started through the shell ("sh -c gnuplot").
+ * A handle owns one gnuplot process, started through the shell ("sh -c gnuplot",
+ * by posix_spawn) with its standard input on a pipe. The library writes one
+ * command line at a time into that pipe. gnuplot's own complaints (a bad
+ * expression, an unreadable file) go to the caller's standard error as they
+ * happen; gnuplot_sync(), gnuplot_save() and the gets hear back whether gnuplot
+ * has carried out what it was sent, and its error.
  *
  * Lifecycle:
- *   1. Open:  gnuplot_init() finds gnuplot and starts it.
- *   2. Use:   gnuplot_cmd() sends any line; gnuplot_setstyle() and the axis
- *             labels shape what follows; the gnuplot_plot_*() operations draw.
- *             The first plot on a handle uses the verb "plot", every later
- *             one "replot", so curves accumulate on one graph.
- *             gnuplot_sync() waits for gnuplot; gnuplot_save() writes the
- *             graph into a file.
- *   3. Reset: gnuplot_resetplot() forgets the plots and their data files;
- *             the next plot starts a new graph.
- *   4. Close: gnuplot_close() ends gnuplot, deletes the data files and frees
- *             the handle.
- * gnuplot_plot_once() does all four in a single call.
+ *   1. Open:      gnuplot_init() finds gnuplot and starts it.
+ *   2. Plot:      gnuplot_cmd() sends any line; gnuplot_setstyle() and the axis
+ *                 labels shape what follows; the plot operations draw. The
+ *                 first plot on a handle uses the verb "plot" ("splot" in 3-D),
+ *                 every later one "replot", so curves pile up on one graph.
+ *   3. Hear back: gnuplot_sync() waits for gnuplot, gnuplot_save() writes the
+ *                 graph into a file, the gets read values back.
+ *   4. Reset:     gnuplot_resetplot() forgets the plots; the next starts a new
+ *                 graph.
+ *   5. Close:     gnuplot_close() ends gnuplot, deletes the data files and frees
+ *                 the handle.
+ * gnuplot_plot_once() does it all in one call.
  *
- * Failure contract, for every operation:
- *   - Only gnuplot_sync(), gnuplot_save() and the gets return a status. A failure or
- *     warning is one fixed message on standard error, with no prefix; some
- *     end without a newline.
- *   - A null handle, or a null text the operation needs, makes it return at
- *     once: nothing is sent and nothing changes.
+ * Below, each operation has one to three lines; what all operations of a step
+ * share comes before them. At the end: "Lines sent", the exact lines each
+ * operation sends, and "Messages", every message the library writes.
+ *
+ * Failure, for every operation:
+ *   - Only gnuplot_sync(), gnuplot_save() and the gets return a status. A
+ *     failure or warning is one fixed message on standard error, with no
+ *     prefix (see Messages; some end without a newline). gnuplot_last_message()
+ *     and gnuplot_last_refused() tell the calling thread afterwards.
+ *   - A null handle, or a null text or array the operation needs, makes it
+ *     return at once: nothing is sent, nothing changes, nothing is said.
  *   - A command line holds at most CHARTLINK_MAX_COMMAND_LENGTH characters
- *     before its newline. A longer one is refused whole ("command too long:
- *     not sent\n"). A line the library builds from a title, label or
- *     expression holding a newline is refused too ("command holds a line
- *     break: not sent\n"). A refused plot changes no count.
- *   - Every line the library sends reaches gnuplot whole and in order,
- *     after anything written to command_stream directly, even when signals
- *     interrupt the writes. command_stream is fully buffered in PIPE_BUF
- *     bytes; leave its buffering as it is. What you write to it yourself
- *     goes through stdio, which loses bytes when a signal handler without
- *     SA_RESTART interrupts a write into a full pipe: under such signals,
- *     send through gnuplot_cmd().
- *     Writes into the pipe of a gnuplot that has ended fail quietly; they
- *     never raise SIGPIPE in the caller.
+ *     before its newline; a longer one is refused whole, never cut. A line the
+ *     library builds from a title, label or expression holding a newline is
+ *     refused too: it would make two commands of one.
+ *   - A refused plot sends nothing, changes no count and leaves no file.
+ *   - Writes into the pipe of a gnuplot that has ended fail quietly; they never
+ *     raise SIGPIPE in the caller, whose signal handling stays as it was.
  *
- * Ownership: the caller holds the handle from gnuplot_init() until it hands
- * it to gnuplot_close(), which frees it whatever happens. The handle owns
- * its gnuplot process and its data files. Arrays, titles, labels and
- * expressions stay the caller's and are only read during the call.
+ * Ownership: the caller holds the handle from gnuplot_init() until it hands it
+ * to gnuplot_close(), which frees it whatever happens. The handle owns its
+ * gnuplot process and its data files. Arrays, titles, labels, expressions and
+ * file names stay the caller's and are only read during the call. Texts the
+ * library returns are its own: each operation says how long they stay valid.
+ * In a process forked from the opener, gnuplot_close() frees only that
+ * process's memory and descriptors: gnuplot and the data files stay the
+ * opener's.
  *
- * Trust: titles, labels and expressions reach gnuplot unchanged. A double
- * quote in them ends gnuplot's string, and backquotes inside double-quoted
- * text make gnuplot run a shell command. Pass only text you trust.
+ * Threads and signals: separate handles may be opened and used from separate
+ * threads at once; one handle is used by one thread at a time. Every line the
+ * library sends reaches gnuplot whole and in order, after anything written to
+ * command_stream directly, even when signals interrupt the writes. Nothing the
+ * library opens is inherited by programs started meanwhile (close-on-exec), nor
+ * takes the place of a standard stream the caller has closed. command_stream is
+ * fully buffered in PIPE_BUF bytes; leave its buffering as it is. What you write
+ * to it yourself goes through stdio, which loses bytes when a signal handler
+ * without SA_RESTART interrupts a write into a full pipe: under such signals,
+ * send through gnuplot_cmd(). A wait for gnuplot blocks no signal of yours.
  *
- * Threads: separate handles may be opened and used from separate threads at
- * once. One handle is used by one thread at a time. The text
- * gnuplot_get_program_path() returns is valid until the next call in the
- * same thread.
+ * Trust: titles, labels and expressions reach gnuplot unchanged. A double quote
+ * in them ends gnuplot's string, and backquotes inside double-quoted text make
+ * gnuplot run a shell command. Pass only text you trust. File names given to
+ * gnuplot_save() are quoted so that gnuplot expands nothing in them.
  *
- * Data files hold each number as printf's %g would write it when that reads
- * back as the same double, else as the shortest text that does ("0.5", "2",
- * "1e-05", "0.3333333333333333"), and "nan", "inf", "-inf", "-0"; the same
- * in any locale. gnuplot reads them in the locale it was told to use: after
- * "set decimalsign locale" with a German one, 2.75 reads as 2.
- * gnuplot_plot_columns() writes raw doubles instead, read alike anywhere.
+ * Numbers: data files and command lines hold each number as printf's %g would
+ * write it when that reads back as the same double, else as the shortest text
+ * that does ("0.5", "2", "1e-05", "0.3333333333333333"), and data files "nan",
+ * "inf", "-inf", "-0"; the same in any locale. In a command line a whole number
+ * beyond gnuplot's 64-bit integers is written in exponent form. gnuplot reads
+ * text files in the locale it was told to use: after "set decimalsign locale"
+ * with a German one, 2.75 reads as 2. Columns travel as raw doubles instead,
+ * read alike anywhere.
  */
 #ifndef CHARTLINK_H
 #define CHARTLINK_H
@@ -108,270 +119,210 @@ typedef struct _GNUPLOT_CTRL_ {
 
 /* ---- 1. Open ---------------------------------------------------------- */
 
-/* Starts gnuplot and returns a new handle with style "points" and no plots.
- * Warns "cannot find DISPLAY variable: is it set?\n" when DISPLAY is unset,
- * and still opens. Returns null, having started nothing, after "cannot find
- * gnuplot in your PATH" (no newline) when no executable gnuplot is in the
- * current directory or along PATH, "cannot allocate memory for the plot
- * handle\n", or "error starting gnuplot\n" when the process cannot start.
- * The caller owns the handle and must pass it to gnuplot_close(). */
+/* Starts gnuplot, found as gnuplot_get_program_path("gnuplot") finds it, and
+ * returns a new handle with style "points" and no plots; still opens after a
+ * DISPLAY warning. Null, having started nothing, when it cannot (Messages). */
 _GNUPLOT_CTRL_ *gnuplot_init(void);
 
-/* Returns the directory holding an executable `name`: "." for the current
- * directory, which is tried first, else the PATH entry exactly as written
- * (an empty entry means "."). Null when it is found nowhere, or after
- * "PATH variable not set\n" when PATH is unset. The text lives in a buffer
- * of the calling thread, valid until that thread's next call. Candidates
- * longer than 4095 bytes are skipped. */
+/* The directory holding an executable `name`: "." (tried first), else the PATH
+ * entry as written (an empty one is "."); candidates over 4095 bytes skipped.
+ * Null when nowhere or PATH is unset. Valid until the thread's next call. */
 char *gnuplot_get_program_path(const char *name);
 
-/* ---- 2. Send and plot ------------------------------------------------- */
+/* ---- 2. Plot ---------------------------------------------------------- */
 
-/* Formats a line as printf does, appends a newline and sends it. The text
- * goes out as formatted, newlines included; it is not counted as a plot.
- * A line too long is refused; "cannot format command: not sent\n" when
- * printf itself fails on the format. Send text of your own as
- * gnuplot_cmd(handle, "%s", text): as the format, a '%' in it is misread. */
+/* Sends the line printf would format, and a newline: newlines in it go out as
+ * formatted, and it is no plot. Send your own text as gnuplot_cmd(h, "%s",
+ * text): as the format, a '%' in it is misread. */
 void gnuplot_cmd(_GNUPLOT_CTRL_ *handle, const char *format, ...) CHARTLINK_PRINTF_FORMAT(2, 3);
 
-/* Sets the style of the plots that follow: "lines", "points",
- * "linespoints", "impulses", "dots", "steps", "errorbars", "boxes" or
- * "boxerrorbars", matched byte for byte. Any other name, null included,
- * gives "warning: unknown requested style: using points\n" and "points".
- * Sends nothing. */
+/* Sets the style of the plots that follow: "lines", "points", "linespoints",
+ * "impulses", "dots", "steps", "errorbars", "boxes" or "boxerrorbars", byte for
+ * byte. Any other name, null too, warns and gives "points". Sends nothing. */
 void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style);
 
-/* Send set xlabel "<label>" and set ylabel "<label>". Not counted as plots. */
+/* Set the x or y axis label. No plots. */
 void gnuplot_set_xlabel(_GNUPLOT_CTRL_ *handle, const char *label);
 void gnuplot_set_ylabel(_GNUPLOT_CTRL_ *handle, const char *label);
 
-/* Plots an expression of x in gnuplot's syntax, such as "sin(x)":
- * <verb> <equation> title "<title>" with <style>. A null title is sent as
- * "no title"; a title longer than 79 bytes is cut. */
+/* Plots an expression of x in gnuplot's syntax, such as "sin(x)". A null title
+ * is sent as "no title"; one over CHARTLINK_MAX_TITLE_LENGTH bytes is cut. */
 void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const char *title);
 
-/* Plots the line a * x + b, titled as gnuplot_plot_equation() does. The
- * numbers print as %g would when that reads back exactly, otherwise with
- * every digit needed, whatever the locale; a whole number beyond gnuplot's
- * 64-bit integers in exponent form. A slope or intercept that is infinite
- * or NaN is refused: "slope and intercept must be finite: not sent\n". */
+/* Plots the line a * x + b, titled as gnuplot_plot_equation(); a and b are
+ * written as Numbers says. Refused when either is infinite or NaN. */
 void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *title);
 
-/* Plot count values of x, one per line, or count x/y pairs. The values go
- * into a new owner-only, close-on-exec file /tmp/chartlink-XXXXXX that the
- * handle removes as gnuplot_resetplot() tells, or at close; the command is <verb> "<file>" [title
- * "<title>"] with <style>, the title clause left out for a null title. Return silently for a null
- * handle or array or a count below 1. Otherwise refused, with no file left and no count changed,
- * after "maximum # of temporary files reached (64): cannot open more" or "cannot create temporary
- * file: exiting plot" (neither with a newline), "cannot write temporary file: plot not sent\n", or
- * a refused command line. */
+/* Data plots. The values go into a new data file, /tmp/chartlink-XXXXXX,
+ * owner-only and close-on-exec, that the plot line names; the handle lists it
+ * in temp_files (CHARTLINK_MAX_TEMP_FILES until a reset). After a reset the
+ * files of the graph still on screen stay (a window re-reads them to zoom, and
+ * so does a replot) until the next plot replaces that graph; then they go once
+ * gnuplot has answered a request sent after that plot, removed by the library
+ * with no shell. When 16 such files, or 16 MiB of them, wait for an answer, a
+ * reset hands them to gnuplot to remove once it has read them. Close removes
+ * the rest. A null title leaves the title clause out. Each returns silently
+ * for a null handle, array or column, or a count below 1; a data file that
+ * cannot be made or written in full is refused, removed, no count changed. */
+
+/* Plot count values of x, one per line, or count x/y pairs, as text. */
 void gnuplot_plot_x(_GNUPLOT_CTRL_ *handle, const double *x, int count, const char *title);
 void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                      const char *title);
 
-/* Plots count rows of column_count columns (1 to CHARTLINK_MAX_COLUMNS):
- * row i is columns[0][i], columns[1][i], ... Each row goes into a data file
- * like those above (same table, limits, messages and removal) as native
- * doubles, with no text, so values arrive exact and gnuplot reads them
- * fast. The command is
- *   <verb> "<file>" binary format="%float64" using 0:1 [title "<title>"] with <style>
- * for one column (plotted against its row number), and for n columns
- *   <verb> "<file>" binary format="%<n>float64" using 1:2:...:n [title ...] with <style>
- * so three columns with style "errorbars" draw x, y and y error. Returns
- * silently for a null handle, array or column, or a count or column_count
- * below 1; "too many columns (at most 8): plot not sent\n" above that. */
+/* Plots count rows of column_count columns, 1 to CHARTLINK_MAX_COLUMNS (row i:
+ * columns[0][i], columns[1][i], ...), as raw doubles, exact and fast to read:
+ * one column against its row number; three with "errorbars" are x, y, y error. */
 void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                           int count, const char *title);
 
-/* Plots what gnuplot_plot_columns() of the two columns x and y would draw
- * (the same line, verb, title, data file and refusals), but with style
- * "lines" on a terminal that sets whole pixels (png, gif, jpeg, sixelgd,
- * x11) sends only the points that can change a pixel: per pixel column of
- * the plot area the first, last, lowest and highest; outside the ranges a
- * run keeps only its ends. The image is then the full plot's, pixel for
- * pixel, while nothing later changes the x range or margins (a curve
- * widening autoscale, a window's zoom).
+/* Reduced plots. With style "lines" on a terminal that sets whole pixels
+ * (png, gif, jpeg, sixelgd, x11) the data file holds only the points that can
+ * change a pixel: per pixel column of the plot area the first, last, lowest
+ * and highest; outside the ranges a run keeps only its ends. The image is then
+ * the full plot's, pixel for pixel, while nothing later changes the x range or
+ * margins (a curve widening autoscale, a window's zoom).
  *
- * How: it asks gnuplot for the terminal, output and settings (`save set`,
- * with linetype 1 copied into a spare style line and removed again), then
+ * To find the plot area it asks gnuplot for the terminal, output and settings,
  * plots the same line over a file of only the points that decide autoscale
- * (those nearest a fixed range's ends included) into '/dev/null', sets the
- * caller's output again and reads GPVAL_TERM_XMIN, GPVAL_TERM_XMAX,
- * GPVAL_TERM_SCALE and the ranges. Like a sync, this leaves gnuplot's
- * `print` on standard error. gnuplot's warnings about the axes or texts
- * (tics, enhanced text) appear twice, once for that look.
+ * (those nearest a fixed range's ends included) into no file, sets the
+ * caller's output again and reads the area and the ranges (see Lines sent).
+ * Like a request, this leaves gnuplot's `print` on standard error; gnuplot's
+ * warnings about the axes or texts (tics, enhanced text) appear twice.
  *
  * It plots every point, only slower, where the reduced points could draw
  * otherwise: another style; antialiasing terminals (pngcairo, qt, wxt),
- * character cells (dumb) and terminals without pixels (unknown, svg,
- * pdf...); x not ascending, values not finite or beyond 1e300; a range
- * gnuplot would find empty or too narrow (and warn); no point inside a
- * fixed range; a graph that already has curves; an output file holding an
- * image already; gif animate; log, nonlinear or polar axes; a fixed aspect
- * ratio; multiplot; `set table` into a file (seen in /proc; a table into a
- * datablock is not seen: plot every point there); a dashed linetype 1 or
- * user line styles; an unfinished command; or no answer within 10 s.
+ * character cells (dumb) and terminals without pixels (unknown, svg, pdf...);
+ * x not ascending, values not finite or beyond 1e300; a range gnuplot would
+ * find empty or too narrow (and warn); no point inside a fixed range; a graph
+ * that already has curves; an output file holding an image already;
+ * `set terminal gif animate`; log, nonlinear or polar axes; a fixed aspect
+ * ratio; multiplot; `set table` into a file (seen in /proc; a table into a datablock
+ * is not seen: plot every point there); a dashed linetype 1 or user line
+ * styles; an unfinished command; or no answer within 10 s.
  *
- * gnuplot_save() draws every point: the handle keeps them in an unlisted
- * file until the curve's graph is replaced or the handle closes ("cannot
- * keep every point for saves: they draw the reduced ones\n" when it
- * cannot). */
+ * gnuplot_save() draws every point: the handle keeps them in an unlisted file
+ * until the curve's graph is replaced or the handle closes, and swaps them
+ * into the data file while the save draws (a warning when it cannot keep them:
+ * saves then draw the reduced ones). */
+
+/* Plots what gnuplot_plot_columns() of the columns x and y would (the same line,
+ * verb, title, data file and refusals), reduced to the points that can change a
+ * pixel where that draws the same image. */
 void gnuplot_plot_xy_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                              const char *title);
 
-/* 3-D and grids. gnuplot draws 2-D and 3-D plots on separate graphs: reset
- * between them. A plot of the other kind than the graph's first (any 2-D
- * plot after gnuplot_splot_columns() or gnuplot_splot_grid(), or back) is
- * refused before a reset, with no file left and no count changed: "2-D and
- * 3-D plots do not mix: reset first: plot not sent\n". Plots the caller
- * sends through gnuplot_cmd() are not tracked. The grid plots refuse an x
- * or y holding an infinity or NaN, or coordinates so large that a cell
- * reaching halfway to its neighbours would be infinite: "grid coordinates
- * and their cells must be finite: plot not sent\n". Data files, their table,
- * limits, removal and messages are those of gnuplot_plot_columns(); the
- * values travel as native doubles, exact. Each returns silently for a null
- * handle, array, column or values, or a count, rows or columns below 1. */
+/* 3-D and grids. gnuplot draws 2-D and 3-D plots on separate graphs: a plot
+ * of the other kind than the graph's first (any 2-D plot after a 3-D one, or
+ * back) is refused until a reset. Plots sent through gnuplot_cmd() are not
+ * tracked. Data files, their table, limits and removal, and titles, are those
+ * of the data plots; the values travel as raw doubles, exact. Each returns silently for a
+ * null handle, array, column or values, or a count, rows or columns below 1. */
 
-/* Plots count rows in 3-D with the handle's style: columns[0..2] are x, y
- * and z, further ones (at most 8 in all) for styles that read more:
- *   <verb> "<file>" binary format="%<n>float64" using 1:2:...:n [title "<title>"] with <style>
- * where <verb> is "splot" for the first plot on the handle, else "replot".
- * Fewer than 3 or more than 8 columns: "splot takes 3 to 8 columns: plot not
- * sent\n". */
+/* Plots count rows in 3-D with the handle's style: columns[0..2] are x, y and
+ * z, further ones (CHARTLINK_MAX_COLUMNS in all) for styles that read more. */
 void gnuplot_splot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                            int count, const char *title);
 
-/* A heatmap: values is row-major, values[r * columns + c] standing at
- * (x[c], y[r]); a null x means x[c] = c, a null y y[r] = r. Each cell is
- * drawn in its value's colour in gnuplot's palette, whatever the style.
- * With both null, the values go as they lie:
- *   <verb> "<file>" binary array=(<columns>,<rows>) format="%float64" [title "<title>"] with image
- * with evenly spaced coordinates, as x, y, value records:
- *   <verb> "<file>" binary record=(<columns>,<rows>) format="%3float64" using 1:2:3 [title ...]
- * with image and otherwise, each cell reaching halfway to its neighbours, as records of x, y, value
- * and the cell's x and y extents: <verb> "<file>" binary format="%7float64" using 1:2:4:5:6:7:3
- * [title ...] with boxxyerror fillcolor palette fillstyle solid noborder <verb> is "plot" or
- * "replot". A grid of one row or one column cannot be drawn so: "a grid needs at least 2 rows and 2
- * columns: plot not sent\n". */
+/* A heatmap: values[r * columns + c] at (x[c], y[r]), a null x meaning x[c] = c
+ * and a null y y[r] = r, each cell in its value's palette colour whatever the
+ * style; uneven coordinates draw cells reaching halfway to their neighbours. */
 void gnuplot_plot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                        const double *values, int rows, int columns, const char *title);
 
-/* The same grid as a surface coloured by value:
- *   <verb> "<file>" binary record=(<columns>,<rows>) format="%3float64" using 1:2:3 [title ...]
- * with pm3d <verb> "splot" or "replot"; a single row or column is refused as above. */
+/* The same grid as a surface coloured by value. Both grids refuse a single row
+ * or column, and an x or y that is infinite, NaN, or so large that a cell is. */
 void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y,
                         const double *values, int rows, int columns, const char *title);
 
 /* ---- 3. Hear back ----------------------------------------------------- */
 
-/* gnuplot answers through a pipe the handle gives it as its descriptor 3,
- * with no file under /tmp, in records tagged with a random text of the
- * handle's own, so that nothing gnuplot prints can pass for an answer. A
- * request sends a blank line (which ends a caller's "pause -1" harmlessly),
- * then, for a sync, one line:
- *   set print "/dev/fd/3";print "<tag><n>R".GPVAL_ERRMSG."<tag>";reset errors;unset print
- * Afterwards gnuplot's `print` writes to standard error, its default, and
- * its error variables are cleared. An error counts only when gnuplot gives
- * a message: a failed shell command, or an `exit error ""`, does not count.
- * gnuplot never waits on the pipe once the caller has gone.
+/* Requests. A sync, a save and a get each send a request: a blank line (which
+ * ends a caller's "pause -1" harmlessly), then lines that make gnuplot answer
+ * through a pipe it holds as its descriptor 3 (no file is made; leave that
+ * descriptor to the library).
+ * Afterwards gnuplot's `print` writes to standard error, its default, and its
+ * error variables are cleared (`reset errors`). An error counts only when
+ * gnuplot gives a message: a failed shell command, or an `exit error ""`, does
+ * not. gnuplot never waits on the pipe once the caller has gone. Needs gnuplot
+ * 5.2 or later.
  *
  * A request goes out only where gnuplot starts a new command. After a line
  * ending in a backslash, inside a '{' block still open (braces in strings,
- * comments and "!" shell lines do not count) or inside a datablock ("$d <<
- * EOD" up to a line starting with EOD), a sync, save or get returns -1 at
- * once, sending nothing, after "the last command is unfinished: cannot
- * sync\n" ("...: not saved\n", "...: no value read\n"); send the rest of
- * your command first. The library follows every line it sends, as written:
- * not bytes written to command_stream directly, what a macro (@name) or an
- * eval expands to, inline data after a plot of '-', nor a datablock that a
- * failing statement before it on its line never starts.
+ * comments and "!" shell lines do not count) or inside a datablock ("$d << EOD"
+ * up to a line starting with EOD), a sync, save or get returns -1 at once,
+ * sending nothing, after "the last command is unfinished: ..."; send the rest
+ * of your command first. The library follows every line it sends, as written:
+ * not bytes written to command_stream directly, what a macro (@name) or an eval
+ * expands to, inline data after a plot of '-', nor a datablock that a failing
+ * statement before it on its line never starts.
  *
- * After a request that timed out, gnuplot may still be writing its answer.
- * The library takes it in whenever it waits to send, but a write of yours
- * into command_stream cannot: it may block until the next sync, save or get
- * if the answer is large. Send through gnuplot_cmd() then. */
+ * Results: 0 when all went well; 1 with gnuplot's message, whole, in
+ * gnuplot_last_error(); -1 after a message when gnuplot has ended or timeout_ms
+ * milliseconds passed (a negative timeout_ms waits without limit), and -1 at
+ * once, sending nothing, for a null handle or argument or a refused line. A
+ * late answer to a request that timed out never counts for a later one. The
+ * library takes such an answer in whenever it waits to send, but a write of
+ * yours into command_stream cannot, and may block until the next request if
+ * the answer is large: send through gnuplot_cmd() then. A sync with a
+ * timeout_ms of 0 sends nothing and waits for nothing: 0 or 1 once gnuplot has
+ * answered every request sent before, else -1, quietly (gnuplot_last_message()
+ * is "") while gnuplot is busy, or with the message once it has ended. After a
+ * line such as "pause mouse close", gnuplot, and so a sync, waits until the
+ * user closes the plot window: the way to keep a window open until then. */
 
-/* Returns once gnuplot has carried out every line sent before the call
- * (data files read, plots drawn): 0 when gnuplot reported no error since the
- * last request that reported them; 1 when it did, its message, whole, then
- * in gnuplot_last_error() and the error cleared (an error from before a save
- * or a get is reported here, by the next sync). -1 after "gnuplot has ended:
- * cannot sync\n", or "gnuplot did not answer in time\n" when timeout_ms
- * milliseconds pass (a negative timeout_ms waits without limit); -1 at once
- * for a null handle. A late answer to a request that timed out never counts
- * for a later one. A timeout_ms of 0 sends nothing and waits for nothing: 0
- * or 1 as above once gnuplot has answered every sync, save and get sent
- * before, else -1 without a message (gnuplot_last_message() is then "")
- * while gnuplot is busy, or with "gnuplot has ended: cannot sync\n" once it
- * has ended. A line such as "pause mouse
- * close" makes gnuplot, and so the sync, wait until the user closes the plot window: the way to
- * keep a window open until it is closed. */
+/* Returns once gnuplot has carried out every line sent before (data files
+ * read, plots drawn): 1 for an error since the last request that reported one,
+ * then cleared, so an error from before a save or a get is reported here. */
 int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms);
 
-/* gnuplot's message from the last sync, save or get that returned 1, else
- * ""; "" for a null handle. The text belongs to the handle and stays valid
- * until its next sync, save, get or close. */
+/* gnuplot's message from the last sync, save or get that returned 1, else "";
+ * "" for a null handle. Valid until the handle's next sync, save, get or close. */
 const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle);
 
-/* Writes the current graph into file_name and returns once the file is
- * complete and closed: 0, or 1 with gnuplot's message for the save itself
- * (an earlier error waits for the next gnuplot_sync()), or -1 as
- * gnuplot_sync() does (no time limit; "gnuplot has ended: not saved\n"). The extension picks the
- * format: .png (pngcairo), .svg, .pdf (pdfcairo), .eps (epscairo) or .txt (dumb), in either case.
- * The file is exactly the one named, as open() would take it: a relative name is sent as
- * "./<name>", so gnuplot neither runs a pipe for a leading '|' nor expands '~', and quotes reach
- * gnuplot as quotes. Sends, within a request whose first line is set print "/dev/fd/3";print
- * "<tag><n>E".GPVAL_ERRMSG."<tag>";reset errors (the errors from before) the lines
- *   <t'>=GPVAL_TERM." ".GPVAL_TERMOPTIONS;set terminal <t>
- *   if (exists("GPVAL_LAST_PLOT")) {set output '<file>'; replot} else {replot}
- *   unset output
- *   set terminal @<t'>;undefine <t'>
- * where <t'> is the tag with 't' for its first letter, so the caller's
- * terminal, with the options gnuplot reports, is in force again afterwards
- * and a terminal the caller pushed stays pushed (an option gnuplot does not
- * report, as png's noenhanced, returns to its default). A reduced plot's data file
- * holds every point while the save draws. When the file cannot be opened,
- * or nothing has been plotted, nothing is drawn anywhere and an existing
- * file is left as it was. An output file the caller had set is finished
- * and closed by the save, and gnuplot's output is standard output again:
- * set it anew to go on (which starts that file afresh). Returns -1,
- * sending nothing, for a null handle or name, after "cannot tell the image
- * format from the file name: not saved\n", or "file name holds a line
- * break: not saved\n". Needs gnuplot 5.2 or later. */
+/* Saves. The extension picks the format, in either case: .png (pngcairo),
+ * .svg, .pdf (pdfcairo), .eps (epscairo) or .txt (dumb); any other, or a name
+ * holding a line break, is refused. The file is exactly the one named, as
+ * open() would take it: a relative name is sent as "./<name>", so gnuplot
+ * neither runs a pipe for a leading '|' nor expands '~', and quotes reach
+ * gnuplot as quotes. When the file cannot be opened, or nothing has been
+ * plotted, nothing is drawn anywhere and an existing file is left as it was.
+ * The caller's terminal is set again afterwards with the options gnuplot
+ * reports, and one the caller pushed stays pushed (an option gnuplot does not
+ * report, as png's noenhanced, returns to its default). An output file the
+ * caller had set is finished and closed, and gnuplot's output is standard
+ * output again: set it anew to go on (which starts that file afresh). */
+
+/* Writes the current graph into file_name and returns once the file is complete
+ * and closed: 0, or 1 with gnuplot's message for the save itself (an earlier
+ * error waits for the next sync), or -1. No time limit. */
 int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name);
 
-/* Evaluate `expression` (gnuplot's syntax, one line) in gnuplot after every
- * line sent before, and hand back its value: a number exactly (the double
- * gnuplot holds; its integers as doubles; whatever decimal sign gnuplot
- * writes), or a text exactly as gnuplot holds it (any bytes, any length; an
- * integer in decimal; other numbers are no text to gnuplot: 1 and its
- * message). Results as gnuplot_sync(), about the expression alone: 0 with
- * the value; 1 with gnuplot's message in gnuplot_last_error() and *value or
- * *text untouched, also when a number was asked for and the value is a
- * string or complex ("not a real number: <re> <im>"); -1 when gnuplot has
- * ended ("gnuplot has ended: no value read\n") or timeout_ms passed
- * (negative: no limit), and at once, sending nothing, for a null handle,
- * expression or out pointer, or an expression longer than about 1,900
- * bytes ("command too long: not sent\n"). The expression travels as a
- * string that gnuplot evaluates, so any text gets an answer, gnuplot's
- * message when it rejects it: a comment is cut off, and a string or '{' it
- * leaves open is closed (a macro that expands to an open '{' is beyond
- * this). An error from
- * before the call waits for the next gnuplot_sync() when the expression
+/* Gets. A number comes back exactly (the double gnuplot holds, its integers as
+ * doubles, whatever decimal sign gnuplot writes); a string or a complex value
+ * gives 1 ("not a real number: <re> <im>" for a complex one). A text comes
+ * back exactly as gnuplot holds it, any bytes, any length, an integer in
+ * decimal; other numbers are no text to gnuplot: 1 and its message. The
+ * expression travels as a string that gnuplot evaluates, so any text gets an
+ * answer, gnuplot's message when it rejects it: a comment is cut off, and a
+ * string or '{' it leaves open is closed (a macro that expands to an open '{'
+ * is beyond this). One longer than about 1,900 bytes is refused as too long.
+ * An error from before the call waits for the next sync when the expression
  * succeeds (gnuplot keeps one message: a failing expression's replaces it).
- * The text belongs to the handle and stays valid until its next sync, get,
- * save or close. Examples: "GPVAL_X_MAX" after a plot, "a" after a fit,
- * "STATS_mean" after stats, "MOUSE_X" after "pause mouse button1". */
+ * Examples: "GPVAL_X_MAX" after a plot, "a" after a fit, "STATS_mean" after
+ * stats, "MOUSE_X" after "pause mouse button1". */
+
+/* Evaluate expression (gnuplot's syntax, one line) after every line sent
+ * before: 0 with its value in *value or *text (the handle's, valid until its
+ * next sync, get, save or close); 1 or -1 with them untouched. */
 int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *value,
                        int timeout_ms);
 int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
                      int timeout_ms);
 
-/* The message the calling thread's last operation wrote on standard error
- * (one handle is used by one thread at a time), without its newline; ""
- * when it wrote none. Refusals and failures always write one, so after one
- * this tells why. The text lives in a buffer of the thread, valid until its
- * next operation. */
+/* The message the calling thread's last operation wrote on standard error,
+ * without its newline, or "". Refusals and failures always write one, so after
+ * one this tells why. Valid until the thread's next operation. */
 const char *gnuplot_last_message(void);
 
 /* 1 when the calling thread's last operation was refused or failed, so that
@@ -380,31 +331,21 @@ const char *gnuplot_last_message(void);
 int gnuplot_last_refused(void);
 
 /* 1 while the handle's gnuplot runs and reads its pipe; 0 once it has ended,
- * and for a null handle. */
+ * and for a null handle. Sends nothing. */
 int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle);
 
 /* ---- 4. Reset --------------------------------------------------------- */
 
-/* Forgets the plots, so the next one starts a new graph, and sets both
- * counts to 0; the style stays. The data files of the graph still on screen
- * stay (a window re-reads them to zoom, and so does a replot) until the next
- * plot replaces that graph; then they go once gnuplot has answered a sync,
- * save or get sent after that plot, by the library, with no shell. When 16
- * such files, or 16 MiB of them, wait for an answer, a reset sends
- *   !rm -f '<file>' '<file>' ...
- * so that gnuplot removes them once it has read them; it never waits for
- * gnuplot (with the pipe full, the line waits for a later reset). */
+/* Forgets the plots, so the next one starts a new graph, and sets both counts
+ * to 0; the style stays. The data files go as Data plots says. Never waits for
+ * gnuplot (with the pipe full, a removal line waits for a later reset). */
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
 
 /* ---- 5. Close --------------------------------------------------------- */
 
-/* Closes the pipe, waits for gnuplot to end, deletes every data file the
- * handle made that is still there and frees the handle, which must not be
- * used again. When the wait fails it writes "problem closing communication
- * to gnuplot\n" and still deletes and frees. It allocates nothing and never
- * waits on the answer pipe. In a process forked from the one that opened
- * the handle it only frees that process's memory and descriptors: gnuplot
- * and the data files stay the opener's. A null handle is ignored. */
+/* Closes the pipe, waits for gnuplot to end, deletes every data file the handle
+ * made that is still there and frees the handle, even when the wait fails. It
+ * allocates nothing and never waits on the answer pipe. */
 void gnuplot_close(_GNUPLOT_CTRL_ *handle);
 
 /* ---- 6. Windows -------------------------------------------------------- */
@@ -492,13 +433,165 @@ int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, 
 
 /* ---- All in one call -------------------------------------------------- */
 
-/* Opens a handle, sets the style (null: "lines") and the axis labels (null:
- * "X" and "Y"), plots x alone or the x/y pairs when y is given, prints
- * "press ENTER to continue" on standard output, reads standard input up to
- * and including the first newline (or to its end) and closes the handle.
- * Returns at once, starting nothing, for a null x or a count below 1. */
+/* Opens, sets the style (null: "lines") and labels (null: "X", "Y"), plots x, or the pairs when
+ * y is given, prints "press ENTER to continue", reads standard input up to and including its
+ * first newline (or end) and closes. Starts nothing for a null x or a count below 1. */
 void gnuplot_plot_once(const char *title, const char *style, const char *x_label,
                        const char *y_label, const double *x, const double *y, int count);
+
+/*
+ * Lines sent
+ *
+ * What each operation sends, in order; every line goes out whole and ends in
+ * a newline. Exact lines are indented by four; the rest says when. Operations
+ * not listed send nothing.
+ *
+ *   <verb>       "plot" ("splot" for the 3-D operations) for the first plot
+ *                since open or reset; "replot" for every later one
+ *   <style>      the handle's style
+ *   <file>       the data file, /tmp/chartlink-XXXXXX (six letters or digits)
+ *   <t>          a blank and title "<title>"; nothing for a null title
+ *   <title>, <label>, <equation>   the caller's text, as it is
+ *   <a>, <b>     numbers, written as Numbers says
+ *   <n>          the number of columns; <using> is 1:2:...:<n> (1:2 for two)
+ *   <columns>, <rows>   the grid's size
+ *   <name>       a file name as a gnuplot string: in single quotes, with "./"
+ *                before a relative name and each run of single quotes as
+ *                ' . "<the quotes>" . ' (it's.png: './it' . "'" . 's.png')
+ *   <request>    a blank line, then one or two lines of the answer channel's
+ *                own, the first starting set print "/dev/fd/3" (see Hear back)
+ *
+ * gnuplot_cmd():
+ *     <the formatted text>
+ * gnuplot_set_xlabel(), gnuplot_set_ylabel():
+ *     set xlabel "<label>"
+ *     set ylabel "<label>"
+ * gnuplot_plot_equation(), a null title sent as "no title":
+ *     <verb> <equation> title "<title>" with <style>
+ * gnuplot_plot_slope(), titled alike:
+ *     <verb> <a> * x + <b> title "<title>" with <style>
+ * gnuplot_plot_x() (a value a line), gnuplot_plot_xy() (x and y a line):
+ *     <verb> "<file>"<t> with <style>
+ * gnuplot_plot_columns(), one column:
+ *     <verb> "<file>" binary format="%float64" using 0:1<t> with <style>
+ * gnuplot_plot_columns(), <n> columns from 2:
+ *     <verb> "<file>" binary format="%<n>float64" using <using><t> with <style>
+ * gnuplot_splot_columns():
+ *     <verb> "<file>" binary format="%<n>float64" using <using><t> with <style>
+ * gnuplot_plot_grid(), x and y null:
+ *     <verb> "<file>" binary array=(<columns>,<rows>) format="%float64"<t> with image
+ * gnuplot_plot_grid(), evenly spaced (to 1e-9 of a step; a null x or y is):
+ *     <verb> "<file>" binary record=(<columns>,<rows>) format="%3float64" using 1:2:3<t> with image
+ * gnuplot_plot_grid(), otherwise (records of x, y, value, x from, x to, y from, y to):
+ *     <verb> "<file>" binary format="%7float64" using 1:2:4:5:6:7:3<t> with boxxyerror fillcolor palette fillstyle solid noborder
+ * gnuplot_splot_grid():
+ *     <verb> "<file>" binary record=(<columns>,<rows>) format="%3float64" using 1:2:3<t> with pm3d
+ * gnuplot_plot_xy_reduced(), plotting every point: the line gnuplot_plot_columns()
+ *   of x and y sends, after whatever the steps below had sent before it knew.
+ * gnuplot_plot_xy_reduced(), reduced: <request>s for the terminal, for gnuplot's
+ *   directory when the output is a relative name, and for the settings; then
+ *     set style line <k> linetype 1
+ *   a <request> for the settings again, then
+ *     unset style line <k>
+ *   then, in one write on png, gif, jpeg and sixelgd (x11: the plot line alone),
+ *     set output '/dev/null'
+ *     <the plot line>
+ *     set output <output>
+ *   the last being, when the caller's output was standard output,
+ *     set output
+ *   and last a <request> for the plot area and the ranges, then again
+ *     <the plot line>
+ *   The plot line is gnuplot_plot_columns()'s for x and y, with the verb "plot";
+ *   <k> is 31999, or the next style line the caller does not use; <output> is
+ *   the caller's output as a <name>.
+ * gnuplot_sync(), unless timeout_ms is 0; gnuplot_get_number(), gnuplot_get_text():
+ *     <request>
+ * gnuplot_save(): a <request> with these four lines before its last line:
+ *     <var>=GPVAL_TERM." ".GPVAL_TERMOPTIONS;set terminal <terminal>
+ *     if (exists("GPVAL_LAST_PLOT")) {set output <name>; replot} else {replot}
+ *     unset output
+ *     set terminal @<var>;undefine <var>
+ *   <terminal> is pngcairo, svg, pdfcairo, epscairo or dumb, as the extension
+ *   says; <var> is t and the seven letters or digits that tag the handle.
+ * gnuplot_resetplot(), once 16 replaced graphs' files, or 16 MiB, wait (85 a line):
+ *     !rm -f '<file>' '<file>' ...
+ * gnuplot_plot_once(): the lines of the calls it makes, so
+ *     set xlabel "<x_label>"
+ *     set ylabel "<y_label>"
+ *     plot "<file>"<t> with <style>
+ * gnuplot_close(): no line; gnuplot reads the end of its input.
+ */
+
+/*
+ * Messages
+ *
+ * Written on standard error exactly as quoted, with no prefix; \n is the
+ * newline most end in, and the three that end without one say so. [w] marks a
+ * warning: the call goes on. The operation, and when, below each.
+ *
+ *   "cannot find DISPLAY variable: is it set?\n"  [w]
+ *       gnuplot_init(): DISPLAY is unset
+ *   "PATH variable not set\n"
+ *       gnuplot_init(), gnuplot_get_program_path(): PATH is unset
+ *   "cannot find gnuplot in your PATH"  (no newline)
+ *       gnuplot_init(): no executable gnuplot in "." or along PATH
+ *   "cannot allocate memory for the plot handle\n"
+ *       gnuplot_init()
+ *   "error starting gnuplot\n"
+ *       gnuplot_init(): the pipes or the process cannot be made
+ *   "warning: unknown requested style: using points\n"  [w]
+ *       gnuplot_setstyle(): a name not among the nine, or null
+ *   "cannot format command: not sent\n"
+ *       gnuplot_cmd(): printf fails on the format
+ *   "command too long: not sent\n"
+ *       any operation whose line would pass CHARTLINK_MAX_COMMAND_LENGTH
+ *   "command holds a line break: not sent\n"
+ *       an operation given a label, title, equation or expression holding a newline
+ *   "slope and intercept must be finite: not sent\n"
+ *       gnuplot_plot_slope()
+ *   "2-D and 3-D plots do not mix: reset first: plot not sent\n"
+ *       any plot: a 2-D plot on a graph begun in 3-D, or back, before a reset
+ *   "maximum # of temporary files reached (64): cannot open more"  (no newline)
+ *       a data plot: CHARTLINK_MAX_TEMP_FILES files since open or reset
+ *   "cannot create temporary file: exiting plot"  (no newline)
+ *       a data plot: its file cannot be created
+ *   "cannot write temporary file: plot not sent\n"
+ *       a data plot: its file cannot be written in full
+ *   "too many columns (at most 8): plot not sent\n"
+ *       gnuplot_plot_columns(): over CHARTLINK_MAX_COLUMNS
+ *   "splot takes 3 to 8 columns: plot not sent\n"
+ *       gnuplot_splot_columns()
+ *   "a grid needs at least 2 rows and 2 columns: plot not sent\n"
+ *       gnuplot_plot_grid(), gnuplot_splot_grid()
+ *   "grid coordinates and their cells must be finite: plot not sent\n"
+ *       gnuplot_plot_grid(), gnuplot_splot_grid(): an x or y infinite, NaN, or so
+ *       large that its cell is
+ *   "cannot allocate memory: plot not sent\n"
+ *       gnuplot_plot_xy_reduced()
+ *   "cannot keep every point for saves: they draw the reduced ones\n"  [w]
+ *       gnuplot_plot_xy_reduced()
+ *   "the last command is unfinished: cannot sync\n"
+ *   "the last command is unfinished: not saved\n"
+ *   "the last command is unfinished: no value read\n"
+ *       gnuplot_sync(), gnuplot_save(), a get: gnuplot is within a command
+ *   "gnuplot has ended: cannot sync\n"
+ *   "gnuplot has ended: not saved\n"
+ *   "gnuplot has ended: no value read\n"
+ *       gnuplot_sync(), gnuplot_save(), a get
+ *   "gnuplot did not answer in time\n"
+ *       gnuplot_sync(), a get: timeout_ms passed
+ *   "cannot tell the image format from the file name: not saved\n"
+ *       gnuplot_save(): an unknown extension
+ *   "file name holds a line break: not saved\n"
+ *       gnuplot_save()
+ *   "problem closing communication to gnuplot\n"
+ *       gnuplot_close(): the wait for gnuplot fails
+ *
+ * Elsewhere: gnuplot_plot_once() writes "press ENTER to continue\n" on standard
+ * output. gnuplot_last_error() holds gnuplot's messages but for two of the
+ * library's: "not a real number: <re> <im>" (gnuplot_get_number(), a complex
+ * value) and "gnuplot gave no value" (a get whose expression gave none).
+ */
 
 #if defined(__GNUC__) || defined(__clang__)
 #pragma GCC visibility pop
