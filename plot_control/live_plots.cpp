@@ -45,26 +45,35 @@ bool replace_contents(Handle &handle, int slot, const double *x, const double *y
     return true;
 }
 
-// replot and a sync after it, not waited for. False when gnuplot has ended.
-bool send_replot(Handle &handle) {
+// replot and a request after it, not waited for.
+Outcome send_replot(Handle &handle) {
+    if (!handle.boundary.at_command_start())
+        return Outcome::unfinished;
     CommandLine replot;
     std::strcpy(replot.text, "replot");
-    if (!send_line(&handle.record, replot) ||
-        post_request(handle, {}, nullptr, 0, Deadline(-1)) != Outcome::answered)
-        return false;
-    handle.live.in_flight = handle.reply.last_request;
-    window_may_reopen(handle);
-    return true;
+    if (!send_line(&handle.record, replot))
+        return Outcome::ended;
+    const Outcome outcome = post_request(handle, {}, nullptr, 0, Deadline(-1));
+    if (outcome == Outcome::answered) {
+        handle.live.in_flight = handle.reply.last_request;
+        window_may_reopen(handle);
+    }
+    return outcome;
 }
 
 // -1 (said), or 0 once sent.
 int send_frame(Handle &handle, int slot, const double *x, const double *y, std::size_t count) {
+    if (!handle.boundary.at_command_start()) {
+        report_failure(Outcome::unfinished, "plot not sent");
+        return -1;
+    }
     if (!replace_contents(handle, slot, x, y, count)) {
         say("cannot write temporary file: plot not sent\n");
         return -1;
     }
-    if (!send_replot(handle)) {
-        report_failure(Outcome::ended, "plot not sent");
+    const Outcome outcome = send_replot(handle);
+    if (outcome != Outcome::answered) {
+        report_failure(outcome, "plot not sent");
         return -1;
     }
     return 0;
@@ -137,9 +146,11 @@ bool send_waiting_frame(Handle &handle, const Deadline &deadline) {
         return false;
     if (outcome == Outcome::timed_out)
         return true;
+    if (!handle.boundary.at_command_start())
+        return true;      // it waits for the caller's command to end
     live.waiting = false; // a frame that cannot be written is dropped
     return !replace_contents(handle, slot, live.x.data(), live.y.data(), live.x.size()) ||
-           send_replot(handle);
+           send_replot(handle) != Outcome::ended;
 }
 
 } // namespace chartlink
