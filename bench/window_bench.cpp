@@ -26,6 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int points = 10000, frames = 300, levels = 40;
+constexpr double run_seconds = 3;
 
 struct Terminal {
     const char *name;
@@ -53,21 +54,23 @@ double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Frames as fast as the program can make them: drawn frames per second.
-double live_rate(const Terminal &terminal, int &dropped) {
+// Frames as fast as the program can make them, for run_seconds: drawn
+// frames per second.
+double live_rate(const Terminal &terminal, useconds_t pause_us, int &calls, int &dropped) {
     _GNUPLOT_CTRL_ *h = open_window(terminal, "bench-live");
     std::vector<double> x(points), y(points);
     fill_frame(0, x, y);
     gnuplot_plot_live(h, x.data(), y.data(), points, nullptr);
     gnuplot_sync(h, -1);
-    dropped = 0;
+    calls = dropped = 0;
     const Clock::time_point start = Clock::now();
-    for (int frame = 1; frame <= frames; ++frame) {
-        fill_frame(frame, x, y);
+    while (seconds_since(start) < run_seconds) {
+        fill_frame(++calls, x, y);
         dropped += gnuplot_plot_live(h, x.data(), y.data(), points, nullptr);
+        usleep(pause_us);
     }
     gnuplot_sync(h, -1);
-    const double rate = (frames - dropped) / seconds_since(start);
+    const double rate = (calls - dropped) / seconds_since(start);
     gnuplot_close(h);
     return rate;
 }
@@ -148,9 +151,18 @@ int level_on_screen(Display *display, Window window, const Terminal &terminal, d
     return level;
 }
 
-// After each frame handed over: how many frames the one on screen is behind.
-std::vector<int> frame_ages(const Terminal &terminal) {
-    _GNUPLOT_CTRL_ *h = open_window(terminal, "bench-age");
+// How far the frame on screen lags, sampled after each call: in
+// milliseconds since its data was handed over, and in frames drawn later
+// whose data had already been handed over at the sample.
+struct Ages {
+    std::vector<double> ms;
+    std::vector<int> frames_behind;
+};
+
+Ages frame_ages(const Terminal &terminal, useconds_t pause_us) {
+    // Its own title: the window of an earlier run may still be closing.
+    const std::string title = "bench-age-" + std::to_string(pause_us);
+    _GNUPLOT_CTRL_ *h = open_window(terminal, title);
     std::vector<double> x(points), y(points);
     fill_frame(0, x, y);
     gnuplot_plot_live(h, x.data(), y.data(), points, nullptr);
@@ -161,18 +173,48 @@ std::vector<int> frame_ages(const Terminal &terminal) {
     gnuplot_get_number(h, "GPVAL_TERM_YSIZE/GPVAL_TERM_SCALE", &units, -1);
     usleep(500000);
     Display *display = XOpenDisplay(nullptr);
-    const Window window = window_titled(display, DefaultRootWindow(display), "bench-age");
-    std::vector<int> ages;
-    for (int frame = 1; frame <= frames && window != 0; ++frame) {
+    const Window window = window_titled(display, DefaultRootWindow(display), title.c_str());
+    std::vector<Clock::time_point> handed{Clock::now()};
+    std::vector<std::pair<Clock::time_point, int>> samples; // when, which frame shown
+    const Clock::time_point start = Clock::now();
+    for (int frame = 1; seconds_since(start) < run_seconds && window != 0; ++frame) {
         fill_frame(frame, x, y);
+        handed.push_back(Clock::now());
         gnuplot_plot_live(h, x.data(), y.data(), points, nullptr);
         const int level = level_on_screen(display, window, terminal, bottom, top, units);
+        // The newest frame handed over at that height: frames are drawn in order.
         if (level >= 0)
-            ages.push_back(((frame - level) % levels + levels) % levels);
+            samples.emplace_back(Clock::now(),
+                                 frame - ((frame - level) % levels + levels) % levels);
+        usleep(pause_us);
     }
     XCloseDisplay(display);
     gnuplot_close(h);
+    std::vector<int> drawn; // each frame seen on screen, in order
+    for (const auto &sample : samples) {
+        if (drawn.empty() || drawn.back() != sample.second)
+            drawn.push_back(sample.second);
+    }
+    Ages ages;
+    for (const auto &[when, shown] : samples) {
+        ages.ms.push_back(std::chrono::duration<double, std::milli>(
+                              when - handed[static_cast<std::size_t>(shown)])
+                              .count());
+        ages.frames_behind.push_back(static_cast<int>(
+            std::count_if(drawn.begin(), drawn.end(), [&, shown = shown, when = when](int k) {
+                return k > shown && handed[static_cast<std::size_t>(k)] <= when;
+            })));
+    }
     return ages;
+}
+
+template <class T> T median(std::vector<T> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? T(-1) : values[values.size() / 2];
+}
+
+template <class T> T most(const std::vector<T> &values) {
+    return values.empty() ? T(-1) : *std::max_element(values.begin(), values.end());
 }
 
 } // namespace
@@ -181,18 +223,25 @@ int main() {
     const test::VirtualDisplay display;
     setenv("DISPLAY", display.name().c_str(), 1);
     setenv("PATH", (std::string(WINDOW_GNUPLOT_DIR) + ":" + std::getenv("PATH")).c_str(), 1);
-    std::printf("%d frames of a %d-point curve, 640x480 window under Xvfb\n", frames, points);
-    std::printf("%-5s %12s %14s %9s %8s %15s %12s\n", "term", "live fps", "gnuplot fps", "ratio",
-                "dropped", "age median", "age max");
+    std::printf("A %d-point curve in a 640x480 window under Xvfb, frames handed to "
+                "gnuplot_plot_live() for %g s each way, against gnuplot alone drawing %d "
+                "prepared files\n\n",
+                points, run_seconds, frames);
+    std::printf("| terminal | calls | live fps | gnuplot alone fps | ratio | dropped | "
+                "age median | age max | frames behind median / max |\n");
+    std::printf("| --- | --- | --- | --- | --- | --- | --- | --- | --- |\n");
     for (const Terminal terminal : {Terminal{"x11", 0}, Terminal{"qt", 41}}) {
-        int dropped = 0;
-        const double live = live_rate(terminal, dropped);
         const double alone = script_rate(terminal);
-        std::vector<int> ages = frame_ages(terminal);
-        std::sort(ages.begin(), ages.end());
-        std::printf("%-5s %12.1f %14.1f %8.2fx %8d %15d %12d\n", terminal.name, live, alone,
-                    live / alone, dropped, ages.empty() ? -1 : ages[ages.size() / 2],
-                    ages.empty() ? -1 : ages.back());
+        for (const useconds_t pause_us : {0u, 1000u}) {
+            int calls = 0, dropped = 0;
+            const double live = live_rate(terminal, pause_us, calls, dropped);
+            const Ages ages = frame_ages(terminal, pause_us);
+            std::printf("| %s | %s | %.1f | %.1f | %.2fx | %d of %d | %.1f ms | %.1f ms | %d / %d "
+                        "|\n",
+                        terminal.name, pause_us == 0 ? "back to back" : "1 ms apart", live, alone,
+                        live / alone, dropped, calls, median(ages.ms), most(ages.ms),
+                        median(ages.frames_behind), most(ages.frames_behind));
+        }
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 /* A signal redrawn 60 times a second for ten seconds, then the window stays
  * until it is closed: live */
+#define _POSIX_C_SOURCE 199309L /* nanosleep */
 #include <math.h>
 #include <stdio.h>
 #include <time.h>
