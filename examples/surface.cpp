@@ -21,7 +21,7 @@ int main(int argc, char **argv) {
         chartlink::Gnuplot plot;
         plot.send("set hidden3d")
             .send("set view 55, 35")
-            .splot_grid(x, y, rows, "exp(-r^2) cos 2x")
+            .splot_grid({x, y, rows}, "exp(-r^2) cos 2x")
             .save(argc > 1 ? argv[1] : "surface.png");
     } catch (const chartlink::Error &error) {
         std::cerr << error.what() << '\n';

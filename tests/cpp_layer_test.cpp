@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <poll.h>
@@ -79,7 +80,7 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
         plot.plot(vector).plot(array).plot(c_array, "c").plot(floats).plot(vector, floats);
         plot.plot_columns({vector, floats});
         plot.plot(Strided{every_other, 3});
-        plot.plot(kept).grid(grid).grid(std::vector<int>{0, 1}, std::array<float, 2>{0, 1}, ints);
+        plot.plot(kept).grid(grid).grid({std::vector<int>{0, 1}, std::array<float, 2>{0, 1}, ints});
         plot.reset().splot_grid(std::vector<std::vector<int>>{{0, 1}, {2, 3}});
         plot.splot_columns({ints, ints, ints});
         plot.reset().style("lines").plot_reduced(vector, floats); // the stand-in tells no plot area
@@ -105,20 +106,38 @@ TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
         test::Capture errors(2);
         chartlink::Gnuplot plot;
         const std::vector<double> three{1, 2, 3}, two{1, 2};
-        EXPECT_THROW(plot.plot(three, two), chartlink::Error);
-        EXPECT_THROW(plot.plot_columns({three, two}), chartlink::Error);
-        EXPECT_THROW(plot.send(std::string(3000, 'x')), chartlink::Error);
-        EXPECT_THROW(plot.xlabel("two\nlines"), chartlink::Error);
-        EXPECT_THROW(plot.plot(three, "two\nlines"), chartlink::Error);
-        try {
-            plot.grid(three, two, std::vector<double>{1, 2, 3, 4});
-            ADD_FAILURE() << "plotted";
-        } catch (const chartlink::Error &error) {
-            EXPECT_STREQ(error.what(), "chartlink: x and y differ from the grid in length");
+        const std::pair<std::function<void()>, const char *> calls[] = {
+            {[&] { plot.plot(three, two); }, "chartlink: x and y differ in length"},
+            {[&] {
+                 plot.plot_columns({three, two});
+             },
+             "chartlink: columns differ in length"},
+            {[&] { plot.send(std::string(3000, 'x')); }, "chartlink: command too long: not sent"},
+            {[&] { plot.xlabel("two\nlines"); }, "chartlink: command holds a line break: not sent"},
+            {[&] { plot.plot(three, "two\nlines"); },
+             "chartlink: command holds a line break: not sent"},
+            {[&] { plot.plot(three, std::string("a\0b", 3)); }, "chartlink: text holds a NUL byte"},
+            {[&] {
+                 plot.grid({three, two, std::vector<double>{1, 2, 3, 4}});
+             },
+             "chartlink: x and y differ from the grid in length"},
+            {[&] {
+                 plot.grid({two, 2});
+             },
+             "chartlink: a grid needs at least 2 rows and 2 columns: plot not sent"},
+        };
+        for (const auto &[call, message] : calls) {
+            try {
+                call();
+                ADD_FAILURE() << "plotted: " << message;
+            } catch (const chartlink::Error &error) {
+                EXPECT_STREQ(error.what(), message);
+            }
         }
         EXPECT_EQ(errors.text(), "command too long: not sent\n"
                                  "command holds a line break: not sent\n"
-                                 "command holds a line break: not sent\n");
+                                 "command holds a line break: not sent\n"
+                                 "a grid needs at least 2 rows and 2 columns: plot not sent\n");
     }
     EXPECT_EQ(fake.received(), "");
     EXPECT_EQ(test::files_made().size(), mark);
