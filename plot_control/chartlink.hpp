@@ -183,37 +183,33 @@ public:
         check_answer(gnuplot_save(live(), detail::c_text(file_name).c_str()));
     }
 
-    // Windows (see gnuplot_listen() and the calls after it in chartlink.h).
-    // Reports the keys and buttons named, blank-separated ("a Return Button3").
+    // Also reports the keys and buttons named, blank-separated ("a Return
+    // Button3"); clicks of button 1 and the close are always reported.
     void listen(std::string_view names) {
-        check_answer(gnuplot_listen(live(), c_text(names).c_str()));
+        check_answer(gnuplot_listen(live(), detail::c_text(names).c_str()));
     }
 
     // The window's next click, key or close; nullopt when the limit passes
-    // first (none: no limit). Throws when gnuplot has ended.
-    std::optional<gnuplot_event>
-    next_event(std::chrono::milliseconds limit = std::chrono::milliseconds(-1)) {
+    // first. Throws when gnuplot has ended.
+    std::optional<gnuplot_event> next_event(std::chrono::milliseconds limit = no_limit) {
         gnuplot_event event{};
-        if (waited(gnuplot_next_event(live(), &event, c_limit(limit))))
+        if (waited(gnuplot_next_event(live(), &event, detail::c_limit(limit))))
             return event;
         return std::nullopt;
     }
 
-    // True once the user has closed the window (at once when there is
-    // none); false when the limit passes first. Throws when gnuplot has ended.
-    bool wait_closed(std::chrono::milliseconds limit = std::chrono::milliseconds(-1)) {
-        return waited(gnuplot_wait_closed(live(), c_limit(limit)));
+    // True once the user has closed the window (at once when there is none);
+    // false when the limit passes first. Throws when gnuplot has ended.
+    bool wait_closed(std::chrono::milliseconds limit = no_limit) {
+        return waited(gnuplot_wait_closed(live(), detail::c_limit(limit)));
     }
 
-    // The newest frame of the graph's live curve; true when a frame that
-    // waited for gnuplot was dropped for it.
+    // The newest frame of the graph's live curve; true when a frame waiting
+    // for gnuplot was dropped for it.
     bool plot_live(const Values &x, const Values &y, const Title &title = std::nullopt) {
-        if (x.size() != y.size())
-            throw Error("chartlink: x and y differ in length");
-        const int result =
-            gnuplot_plot_live(live(), x.data(), y.data(), count_of(x.size()), c_title(title));
-        if (result < 0 && x.size() > 0)
-            check_answer(result);
+        const int result = gnuplot_plot_live(live(), x.data(), y.data(), detail::count_of(x, y),
+                                             detail::c_title(title));
+        checked();
         return result == 1;
     }
 
@@ -245,7 +241,8 @@ private:
                                                           : "gnuplot has not answered yet"));
     }
 
-    // 0: true; -1 after a time limit (no message): false; else throws.
+    // 0: true; -1 quietly (a time limit): false; else throws why the C
+    // layer failed.
     static bool waited(int result) {
         if (result != 0 && gnuplot_last_refused() != 0)
             throw Error(std::string("chartlink: ") + gnuplot_last_message());

@@ -123,8 +123,10 @@ int plot_live(Handle &handle, const double *x, const double *y, int count, const
         }
     }
     if (answered(handle, live.in_flight)) {
+        const bool replaced = live.waiting; // this newer frame goes instead
         live.waiting = false;
-        return send_frame(handle, slot, x, y, size);
+        const int sent = send_frame(handle, slot, x, y, size);
+        return sent == 0 && replaced ? 1 : sent;
     }
     const bool dropped = live.waiting;
     live.x.assign(x, x + size);

@@ -3,6 +3,7 @@
 // by xdotool as a user would: clicks, keys, closes, resizes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -17,7 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "chartlink.h"
+#include "chartlink.hpp"
 #include "support.h"
 #include "virtual_display.h"
 
@@ -245,4 +246,18 @@ TEST(WindowlessTest, FileTerminalsAndEndedGnuplot) {
     EXPECT_EQ(gnuplot_wait_closed(nullptr, 0), -1);
     EXPECT_EQ(gnuplot_listen(nullptr, "a"), -1);
     EXPECT_EQ(gnuplot_plot_live(nullptr, x, x, 3, nullptr), -1);
+}
+
+// The C++ members: a false when nothing was dropped or the time ran out, a
+// throw once gnuplot has ended.
+TEST(WindowlessTest, CppMembersReturnOrThrow) {
+    chartlink::Gnuplot plot;
+    plot.send("set terminal dumb; set output '/dev/null'");
+    EXPECT_FALSE(plot.plot_live(std::vector<double>{0, 1}, std::vector<double>{1, 2}));
+    EXPECT_TRUE(plot.wait_closed(std::chrono::milliseconds(test::display_guard_ms)));
+    EXPECT_THROW(plot.plot_live(std::vector<double>{0}, std::vector<double>{0, 1}),
+                 chartlink::Error);
+    plot.send("exit");
+    EXPECT_THROW(plot.next_event(std::chrono::milliseconds(test::display_guard_ms)),
+                 chartlink::Error);
 }
