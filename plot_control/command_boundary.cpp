@@ -10,9 +10,9 @@
 #include <cctype>
 #include <cstring>
 
-#include "internal.h"
+#include "internal/command_boundary.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 bool is_name_start(char c) {
@@ -162,4 +162,4 @@ std::string CommandBoundary::closed(const char *expression) {
     return "(" + text + ")" + std::string(static_cast<std::size_t>(std::max(alone.depth_, 0)), '}');
 }
 
-} // namespace chartlink
+} // namespace plot_control

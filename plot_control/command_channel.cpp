@@ -1,28 +1,28 @@
 // The command channel: every byte the library sends to gnuplot goes out here.
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
 #include <stdio_ext.h>
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/os_helpers.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // Waits until the command pipe has room or the deadline passes; false
-// without room. Answers that arrive meanwhile are taken in: a gnuplot
-// blocked on writing a late answer reads no commands.
+// without room. Answers that arrive meanwhile are taken in, as bytes the
+// reply channel frames later: a gnuplot blocked on writing a late answer
+// reads no commands.
 bool room_by(Handle &handle, const Deadline &deadline) {
     const int fd = fileno(handle.record.command_stream);
     int reply_fd = handle.reply.read_fd;
@@ -79,78 +79,23 @@ bool write_by(Handle &handle, const char *data, std::size_t size, const Deadline
     return true;
 }
 
-long long monotonic_ns() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
-}
-
 // Formats into line; false, with the message, when the result cannot be
 // sent as one command line.
 CHARTLINK_PRINTF_FORMAT(2, 0)
 bool format_command(CommandLine &line, const char *format, va_list args) {
     const int length = std::vsnprintf(line.text, sizeof line.text, format, args);
     if (length < 0) {
-        chartlink::say("cannot format command: not sent\n");
+        say("cannot format command: not sent\n");
         return false;
     }
     if (length > CHARTLINK_MAX_COMMAND_LENGTH) {
-        chartlink::say("command too long: not sent\n");
+        say("command too long: not sent\n");
         return false;
     }
     return true;
 }
 
 } // namespace
-
-// The signal is blocked in this thread for the object's life, and one that
-// its writes made pending is consumed before the old mask comes back.
-SignalBlock::SignalBlock(int signal) {
-    sigemptyset(&signal_);
-    sigaddset(&signal_, signal);
-    sigset_t pending;
-    sigpending(&pending);
-    already_pending_ = sigismember(&pending, signal) == 1;
-    pthread_sigmask(SIG_BLOCK, &signal_, &saved_mask_);
-}
-
-SignalBlock::~SignalBlock() {
-    if (!already_pending_) {
-        const timespec no_wait{};
-        sigtimedwait(&signal_, nullptr, &no_wait);
-    }
-    pthread_sigmask(SIG_SETMASK, &saved_mask_, nullptr);
-}
-
-void read_available(int fd, std::string &into) {
-    char chunk[4096];
-    ssize_t got;
-    while ((got = read(fd, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
-        if (got > 0)
-            into.append(chunk, static_cast<std::size_t>(got));
-    }
-}
-
-int move_off_standard_streams(int fd) {
-    if (fd > STDERR_FILENO || fd < 0)
-        return fd;
-    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-    close(fd);
-    return moved;
-}
-
-bool write_all(int fd, const char *data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 bool format_own_command(CommandLine &line, const char *format, ...) {
     va_list args;
@@ -160,21 +105,10 @@ bool format_own_command(CommandLine &line, const char *format, ...) {
     if (!formatted)
         return false;
     if (std::strchr(line.text, '\n') != nullptr) {
-        chartlink::say("command holds a line break: not sent\n");
+        say("command holds a line break: not sent\n");
         return false;
     }
     return true;
-}
-
-Deadline::Deadline(int timeout_ms)
-    : at_ns_(timeout_ms < 0 ? -1 : monotonic_ns() + timeout_ms * 1000000LL) {}
-
-// Rounded up, so that a wait never ends before its time.
-int Deadline::left_ms() const {
-    if (unlimited())
-        return -1;
-    const long long left_ns = std::max(0LL, at_ns_ - monotonic_ns());
-    return static_cast<int>((left_ns + 999999) / 1000000);
 }
 
 bool send_lines_by(_GNUPLOT_CTRL_ *handle, const CommandLine *const lines[], std::size_t count,
@@ -193,7 +127,7 @@ bool send_lines_by(_GNUPLOT_CTRL_ *handle, const CommandLine *const lines[], std
     SignalBlock quiet(SIGPIPE);
     if (!flush_callers_bytes(owner, deadline) || !write_by(owner, joined, size, deadline))
         return false;
-    owner.boundary.feed(joined, size);
+    owner.commands.boundary.feed(joined, size);
     return true;
 }
 
@@ -206,17 +140,17 @@ bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
     return send_line_by(handle, line, Deadline(-1));
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 void gnuplot_cmd(_GNUPLOT_CTRL_ *handle, const char *format, ...) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || format == nullptr)
         return;
-    chartlink::CommandLine line;
+    plot_control::CommandLine line;
     va_list args;
     va_start(args, format);
-    const bool formatted = chartlink::format_command(line, format, args);
+    const bool formatted = plot_control::format_command(line, format, args);
     va_end(args);
     if (formatted)
-        chartlink::send_line(handle, line);
+        plot_control::send_line(handle, line);
 }

@@ -15,9 +15,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/data_files.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/os_helpers.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // A batch goes to gnuplot once this many retired files, or bytes, wait.
@@ -55,7 +59,7 @@ constexpr std::size_t names_per_line =
 // "!rm -f '<file>' ...": gnuplot runs it after every line sent before it.
 // mkostemp names hold only letters and digits, so they need no escaping.
 void hand_batch_to_gnuplot(_GNUPLOT_CTRL_ *handle) {
-    std::vector<RetiringFile> &retiring = handle_of(handle).retiring;
+    std::vector<RetiringFile> &retiring = handle_of(handle).files.retiring;
     if (!batch_due(retiring))
         return;
     CommandLine removal;
@@ -80,8 +84,8 @@ void hand_batch_to_gnuplot(_GNUPLOT_CTRL_ *handle) {
 bool data_slot_free(const _GNUPLOT_CTRL_ *handle) {
     if (handle->temp_file_count < CHARTLINK_MAX_TEMP_FILES)
         return true;
-    chartlink::say_formatted("maximum # of temporary files reached (%d): cannot open more",
-                             CHARTLINK_MAX_TEMP_FILES);
+    say_formatted("maximum # of temporary files reached (%d): cannot open more",
+                  CHARTLINK_MAX_TEMP_FILES);
     return false;
 }
 
@@ -100,7 +104,7 @@ bool make_data_file(NewDataFile &file) {
 bool create_data_file(NewDataFile &file) {
     if (make_data_file(file))
         return true;
-    chartlink::say("cannot create temporary file: exiting plot");
+    say("cannot create temporary file: exiting plot");
     return false;
 }
 
@@ -109,14 +113,28 @@ bool keep_data_file(_GNUPLOT_CTRL_ *handle, NewDataFile &file, bool written) {
     const bool known = written && fstat(file.fd, &info) == 0;
     if (close(file.fd) != 0 || !known) {
         std::remove(file.name);
-        chartlink::say("cannot write temporary file: plot not sent\n");
+        say("cannot write temporary file: plot not sent\n");
         return false;
     }
     const int slot = handle->temp_file_count++;
     std::strcpy(handle->temp_files[slot], file.name);
-    handle_of(handle).table[slot] = {{info.st_dev, info.st_ino},
-                                     static_cast<std::size_t>(info.st_size)};
+    handle_of(handle).files.table[slot] = {{info.st_dev, info.st_ino},
+                                           static_cast<std::size_t>(info.st_size)};
     return true;
+}
+
+FileFacts *graph_file_facts(_GNUPLOT_CTRL_ *handle, const std::string &name) {
+    DataFiles &files = handle_of(handle).files;
+    FileFacts *facts = nullptr;
+    for (int slot = 0; slot < handle->temp_file_count; ++slot) {
+        if (name == handle->temp_files[slot])
+            facts = &files.table[slot];
+    }
+    for (NamedFile &file : files.shown) {
+        if (name == file.name)
+            facts = &file.facts;
+    }
+    return facts != nullptr && still_there(name.c_str(), *facts) ? facts : nullptr;
 }
 
 void set_data_files_aside(_GNUPLOT_CTRL_ *handle) {
@@ -124,9 +142,9 @@ void set_data_files_aside(_GNUPLOT_CTRL_ *handle) {
     try {
         std::vector<NamedFile> taken;
         for (int slot = 0; slot < handle->temp_file_count; ++slot)
-            taken.push_back({handle->temp_files[slot], owner.table[slot]});
-        owner.shown.reserve(owner.shown.size() + taken.size());
-        std::move(taken.begin(), taken.end(), std::back_inserter(owner.shown));
+            taken.push_back({handle->temp_files[slot], owner.files.table[slot]});
+        owner.files.shown.reserve(owner.files.shown.size() + taken.size());
+        std::move(taken.begin(), taken.end(), std::back_inserter(owner.files.shown));
     } catch (const std::bad_alloc &) {
         return; // the table keeps them; close removes them
     }
@@ -134,23 +152,25 @@ void set_data_files_aside(_GNUPLOT_CTRL_ *handle) {
     hand_batch_to_gnuplot(handle);
 }
 
-void retire_shown_graph(_GNUPLOT_CTRL_ *handle) {
-    Handle &owner = handle_of(handle);
-    try {
-        owner.retiring.reserve(owner.retiring.size() + owner.shown.size());
-    } catch (const std::bad_alloc &) {
-        return; // they stay until close
-    }
-    for (NamedFile &file : owner.shown) {
-        if (file.name == owner.reduced.data_file)
-            owner.reduced.forget();
-        owner.retiring.push_back({std::move(file), owner.reply.last_request, false});
-    }
-    owner.shown.clear();
+bool shows(const DataFiles &files, const std::string &name) {
+    return std::any_of(files.shown.begin(), files.shown.end(),
+                       [&](const NamedFile &file) { return file.name == name; });
 }
 
-void gnuplot_has_answered(Handle &handle, unsigned long request) {
-    auto &retiring = handle.retiring;
+bool retire_shown_graph(DataFiles &files, unsigned long last_request) {
+    try {
+        files.retiring.reserve(files.retiring.size() + files.shown.size());
+    } catch (const std::bad_alloc &) {
+        return false; // they stay until close
+    }
+    for (NamedFile &file : files.shown)
+        files.retiring.push_back({std::move(file), last_request, false});
+    files.shown.clear();
+    return true;
+}
+
+void gnuplot_has_answered(DataFiles &files, unsigned long request) {
+    auto &retiring = files.retiring;
     const auto read = [request](const RetiringFile &file) { return file.after_request < request; };
     for (const RetiringFile &file : retiring) {
         if (read(file))
@@ -162,14 +182,14 @@ void gnuplot_has_answered(Handle &handle, unsigned long request) {
 void remove_data_files(_GNUPLOT_CTRL_ *handle) {
     Handle &owner = handle_of(handle);
     for (int slot = 0; slot < handle->temp_file_count; ++slot)
-        remove_if_still_there(handle->temp_files[slot], owner.table[slot]);
+        remove_if_still_there(handle->temp_files[slot], owner.files.table[slot]);
     handle->temp_file_count = 0;
-    for (const NamedFile &file : owner.shown)
+    for (const NamedFile &file : owner.files.shown)
         remove_if_still_there(file.name.c_str(), file.facts);
-    for (const RetiringFile &file : owner.retiring)
+    for (const RetiringFile &file : owner.files.retiring)
         remove_if_still_there(file.file.name.c_str(), file.file.facts);
-    owner.shown.clear();
-    owner.retiring.clear();
+    owner.files.shown.clear();
+    owner.files.retiring.clear();
 }
 
-} // namespace chartlink
+} // namespace plot_control

@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/graph.h"
+#include "internal/messages.h"
+#include "internal/numbers.h"
 
 namespace {
 
@@ -37,55 +40,55 @@ Title make_title(const char *title) {
 
 // set <axis>label "<label>"
 void set_label(_GNUPLOT_CTRL_ *handle, char axis, const char *label) {
-    chartlink::CommandLine line;
+    plot_control::CommandLine line;
     if (handle != nullptr && label != nullptr &&
-        chartlink::format_own_command(line, "set %clabel \"%s\"", axis, label))
-        chartlink::send_line(handle, line);
+        plot_control::format_own_command(line, "set %clabel \"%s\"", axis, label))
+        plot_control::send_line(handle, line);
 }
 
 // Sends <verb> <curve> title "<title>" with <style> and counts the plot.
 void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title) {
-    const char *verb = chartlink::plot_verb(handle);
-    chartlink::CommandLine line;
+    const char *verb = plot_control::plot_verb(handle);
+    plot_control::CommandLine line;
     if (verb == nullptr ||
-        !chartlink::format_own_command(line, "%s %s title \"%s\" with %s", verb, curve,
-                                       make_title(title).text, handle->style))
+        !plot_control::format_own_command(line, "%s %s title \"%s\" with %s", verb, curve,
+                                          make_title(title).text, handle->style))
         return;
-    if (chartlink::send_line(handle, line))
-        chartlink::count_plot(handle, verb);
+    if (plot_control::send_line(handle, line))
+        plot_control::count_plot(handle, verb);
 }
 
 } // namespace
 
 void gnuplot_set_xlabel(_GNUPLOT_CTRL_ *handle, const char *label) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     set_label(handle, 'x', label);
 }
 
 void gnuplot_set_ylabel(_GNUPLOT_CTRL_ *handle, const char *label) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     set_label(handle, 'y', label);
 }
 
 void gnuplot_plot_equation(_GNUPLOT_CTRL_ *handle, const char *equation, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle != nullptr && equation != nullptr)
         plot_function(handle, equation, title);
 }
 
 void gnuplot_plot_slope(_GNUPLOT_CTRL_ *handle, double a, double b, const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return;
     // gnuplot has no literal for inf or nan: such a line would only fail there.
     if (!std::isfinite(a) || !std::isfinite(b)) {
-        chartlink::say("slope and intercept must be finite: not sent\n");
+        plot_control::say("slope and intercept must be finite: not sent\n");
         return;
     }
     constexpr char times_x_plus[] = " * x + ";
-    char curve[2 * chartlink::max_number_length + sizeof times_x_plus];
-    char *end = chartlink::format_command_number(curve, a);
+    char curve[2 * plot_control::max_number_length + sizeof times_x_plus];
+    char *end = plot_control::format_command_number(curve, a);
     end = std::copy(times_x_plus, times_x_plus + sizeof times_x_plus - 1, end);
-    *chartlink::format_command_number(end, b) = '\0';
+    *plot_control::format_command_number(end, b) = '\0';
     plot_function(handle, curve, title);
 }

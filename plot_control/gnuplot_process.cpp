@@ -1,23 +1,26 @@
 // gnuplot's process: started through the shell with its standard input on
-// the command pipe and its descriptor 3 on the reply pipe, ended by closing
-// both and waiting.
+// the command pipe and its descriptor 3 on the reply channel's pipe, ended
+// by closing the command pipe and waiting.
 #include <cerrno>
 #include <cstdio>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <stdio_ext.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "internal.h"
+#include "chartlink.h"
+#include "internal/gnuplot_process.h"
+#include "internal/os_helpers.h"
 
 extern char **environ;
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
-// The descriptor gnuplot finds its reply pipe on.
+// The descriptor gnuplot finds the reply channel's pipe on.
 constexpr int reply_fd_in_gnuplot = 3;
 
 // Moves fd above the descriptors the child is given, so that placing one
@@ -31,30 +34,18 @@ bool move_above_reply_fd(int &fd) {
     return fd != -1;
 }
 
-void close_pair(int (&fds)[2]) {
-    for (int &fd : fds) {
-        if (fd != -1)
-            close(fd);
-        fd = -1;
-    }
-}
-
-bool keep_off_standard_streams(int &fd) {
-    fd = move_off_standard_streams(fd);
-    return fd != -1;
-}
-
-// Both pipes close-on-exec, with their child ends above descriptor 3 and
-// ours above 2; our read end of the reply pipe never blocks.
-bool make_pipes(int (&command)[2], int (&reply)[2]) {
+// The command pipe, close-on-exec, with gnuplot's end above descriptor 3
+// and ours above 2.
+bool make_command_pipe(int (&command)[2]) {
     if (pipe2(command, O_CLOEXEC) != 0)
         return false;
-    if (pipe2(reply, O_CLOEXEC) == 0 && move_above_reply_fd(command[0]) &&
-        move_above_reply_fd(reply[1]) && keep_off_standard_streams(command[1]) &&
-        keep_off_standard_streams(reply[0]) && fcntl(reply[0], F_SETFL, O_NONBLOCK) == 0)
+    command[1] = move_off_standard_streams(command[1]);
+    if (move_above_reply_fd(command[0]) && command[1] != -1)
         return true;
-    close_pair(command);
-    close_pair(reply);
+    for (const int fd : command) {
+        if (fd != -1)
+            close(fd);
+    }
     return false;
 }
 
@@ -88,47 +79,40 @@ pid_t spawn_shell(int command_read, int reply_write) {
 
 } // namespace
 
-bool start_gnuplot(Handle &handle) {
-    int command[2] = {-1, -1}, reply[2] = {-1, -1};
-    if (!make_pipes(command, reply))
-        return false;
-    handle.gnuplot_pid = spawn_shell(command[0], reply[1]);
+FILE *start_gnuplot(GnuplotProcess &process, int reply_write, char (&buffer)[PIPE_BUF]) {
+    int command[2] = {-1, -1};
+    const bool piped = move_above_reply_fd(reply_write) && make_command_pipe(command);
+    process.pid = piped ? spawn_shell(command[0], reply_write) : -1;
+    if (reply_write != -1)
+        close(reply_write);
+    if (!piped)
+        return nullptr;
     close(command[0]);
-    close(reply[1]);
-    FILE *stream = handle.gnuplot_pid == -1 ? nullptr : fdopen(command[1], "w");
+    FILE *stream = process.pid == -1 ? nullptr : fdopen(command[1], "w");
     if (stream == nullptr) {
         close(command[1]);
-        close(reply[0]);
-        if (handle.gnuplot_pid != -1)
-            waitpid(handle.gnuplot_pid, nullptr, 0); // it reads end of input and ends
-        return false;
+        if (process.pid != -1)
+            waitpid(process.pid, nullptr, 0); // it reads end of input and ends
+        return nullptr;
     }
-    setvbuf(stream, handle.stream_buffer, _IOFBF, sizeof handle.stream_buffer);
-    handle.record.command_stream = stream;
-    handle.reply.read_fd = reply[0];
-    handle.opener_pid = getpid();
-    return true;
+    setvbuf(stream, buffer, _IOFBF, sizeof buffer);
+    process.opener_pid = getpid();
+    return stream;
 }
 
-bool is_opener(const Handle &handle) {
-    return handle.opener_pid == getpid();
-}
-
-bool gnuplot_has_exited(const Handle &handle) {
+bool gnuplot_has_exited(const GnuplotProcess &process) {
     siginfo_t info{};
-    return is_opener(handle) &&
-           waitid(P_PID, static_cast<id_t>(handle.gnuplot_pid), &info,
-                  WEXITED | WNOHANG | WNOWAIT) == 0 &&
-           info.si_pid == handle.gnuplot_pid;
+    return is_opener(process) &&
+           waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == process.pid;
 }
 
-bool end_gnuplot(Handle &handle) {
-    // Nobody reads the reply pipe any more: a late answer fails in gnuplot
-    // rather than waiting for a reader.
-    close(handle.reply.read_fd);
-    handle.reply.read_fd = -1;
-    FILE *stream = handle.record.command_stream;
-    if (!is_opener(handle)) {
+bool is_opener(const GnuplotProcess &process) {
+    return process.opener_pid == getpid();
+}
+
+bool end_gnuplot(const GnuplotProcess &process, FILE *stream) {
+    if (!is_opener(process)) {
         // gnuplot belongs to the process that opened the handle: send it
         // nothing and wait for nothing.
         __fpurge(stream);
@@ -142,9 +126,18 @@ bool end_gnuplot(Handle &handle) {
     int status = 0;
     pid_t waited;
     do
-        waited = waitpid(handle.gnuplot_pid, &status, 0);
+        waited = waitpid(process.pid, &status, 0);
     while (waited == -1 && errno == EINTR);
-    return waited == handle.gnuplot_pid;
+    return waited == process.pid;
 }
 
-} // namespace chartlink
+bool gnuplot_has_ended(FILE *command_stream) {
+    pollfd pipe{fileno(command_stream), 0, 0};
+    return poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0;
+}
+
+} // namespace plot_control
+
+int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle) {
+    return handle != nullptr && !plot_control::gnuplot_has_ended(handle->command_stream) ? 1 : 0;
+}

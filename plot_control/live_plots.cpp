@@ -10,9 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/data_files.h"
+#include "internal/data_writer.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/read_back.h"
+#include "internal/reply_channel.h"
+#include "internal/window.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // The curve is on the graph: its file still in the table after no reset.
@@ -35,19 +42,20 @@ bool replace_contents(Handle &handle, int slot, const double *x, const double *y
     if (!make_data_file(file))
         return false;
     struct stat info {};
+    BlockWriter writer(handle.block, file.fd);
     const bool written =
-        write_pairs(&handle.record, file.fd, x, y, count, nullptr) && fstat(file.fd, &info) == 0;
+        write_pair_rows(writer, x, y, count, nullptr) && fstat(file.fd, &info) == 0;
     if (close(file.fd) != 0 || !written || rename(file.name, handle.live.file.c_str()) != 0) {
         std::remove(file.name);
         return false;
     }
-    handle.table[slot] = {{info.st_dev, info.st_ino}, static_cast<std::size_t>(info.st_size)};
+    handle.files.table[slot] = {{info.st_dev, info.st_ino}, static_cast<std::size_t>(info.st_size)};
     return true;
 }
 
 // replot and a request after it, not waited for.
 Outcome send_replot(Handle &handle) {
-    if (!handle.boundary.at_command_start())
+    if (!handle.commands.boundary.at_command_start())
         return Outcome::unfinished;
     CommandLine replot;
     std::strcpy(replot.text, "replot");
@@ -63,7 +71,7 @@ Outcome send_replot(Handle &handle) {
 
 // -1 (said), or 0 once sent.
 int send_frame(Handle &handle, int slot, const double *x, const double *y, std::size_t count) {
-    if (!handle.boundary.at_command_start()) {
+    if (!handle.commands.boundary.at_command_start()) {
         report_failure(Outcome::unfinished, "plot not sent");
         return -1;
     }
@@ -112,10 +120,10 @@ int plot_live(Handle &handle, const double *x, const double *y, int count, const
     if (slot == -1)
         return first_frame(handle, x, y, count, title);
     const auto size = static_cast<std::size_t>(count);
-    file_records(handle);
+    read_arrived_answers(handle);
     if (!live.window && !answered(handle, live.in_flight)) {
         const Outcome outcome = wait_on_channel(
-            handle, [&] { return file_records(handle), answered(handle, live.in_flight); },
+            handle, [&] { return read_arrived_answers(handle), answered(handle, live.in_flight); },
             Deadline(-1));
         if (outcome != Outcome::answered) {
             report_failure(outcome, "plot not sent");
@@ -143,29 +151,30 @@ bool send_waiting_frame(Handle &handle, const Deadline &deadline) {
     if (!live.waiting || slot == -1)
         return true;
     const Outcome outcome = wait_on_channel(
-        handle, [&] { return file_records(handle), answered(handle, live.in_flight); }, deadline);
+        handle, [&] { return read_arrived_answers(handle), answered(handle, live.in_flight); },
+        deadline);
     if (outcome == Outcome::ended)
         return false;
     if (outcome == Outcome::timed_out)
         return true;
-    if (!handle.boundary.at_command_start())
+    if (!handle.commands.boundary.at_command_start())
         return true;      // it waits for the caller's command to end
     live.waiting = false; // a frame that cannot be written is dropped
     return !replace_contents(handle, slot, live.x.data(), live.y.data(), live.x.size()) ||
            send_replot(handle) != Outcome::ended;
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                       const char *title) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || x == nullptr || y == nullptr || count < 1)
         return -1;
     try {
-        return chartlink::plot_live(chartlink::handle_of(handle), x, y, count, title);
+        return plot_control::plot_live(plot_control::handle_of(handle), x, y, count, title);
     } catch (const std::bad_alloc &) {
-        chartlink::say("cannot allocate memory: plot not sent\n");
+        plot_control::say("cannot allocate memory: plot not sent\n");
         return -1;
     }
 }

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "internal.h"
+#include "internal/messages.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // Per thread, as a handle is used by one thread at a time: the thread that
@@ -49,12 +49,12 @@ void begin_call() {
     last_call_refused = false;
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 const char *gnuplot_last_message(void) {
-    return chartlink::last_said;
+    return plot_control::last_said;
 }
 
 int gnuplot_last_refused(void) {
-    return chartlink::last_call_refused ? 1 : 0;
+    return plot_control::last_call_refused ? 1 : 0;
 }

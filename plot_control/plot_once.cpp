@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "internal.h"
+#include "internal/messages.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ void wait_for_enter() {
 
 void gnuplot_plot_once(const char *title, const char *style, const char *x_label,
                        const char *y_label, const double *x, const double *y, int count) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (x == nullptr || count < 1)
         return;
     _GNUPLOT_CTRL_ *handle = gnuplot_init();

@@ -6,9 +6,10 @@
 
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/messages.h"
+#include "internal/program_lookup.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // Builds <directory>/<name> in buffer; false when it does not fit.
@@ -37,7 +38,7 @@ const char *find_program(ProgramPath &buffer, const char *name) {
         return buffer.text;
     const char *path = std::getenv("PATH");
     if (path == nullptr) {
-        chartlink::say("PATH variable not set\n");
+        say("PATH variable not set\n");
         return nullptr;
     }
     // An empty entry stands for the current directory; one after a final
@@ -53,13 +54,13 @@ const char *find_program(ProgramPath &buffer, const char *name) {
     return nullptr;
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 char *gnuplot_get_program_path(const char *name) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     // One result per thread: threads that look up at once never share it.
-    thread_local chartlink::ProgramPath result;
-    if (name == nullptr || chartlink::find_program(result, name) == nullptr)
+    thread_local plot_control::ProgramPath result;
+    if (name == nullptr || plot_control::find_program(result, name) == nullptr)
         return nullptr;
     return result.text;
 }

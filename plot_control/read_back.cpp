@@ -1,16 +1,19 @@
 // Values read back from gnuplot: numbers exact, texts whole.
-#include <cctype>
-#include <charconv>
-#include <cstring>
 #include <new>
 #include <string>
 
-#include "internal.h"
+#include "internal/data_files.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/numbers.h"
+#include "internal/read_back.h"
+#include "internal/reply_channel.h"
 
-namespace chartlink {
+namespace plot_control {
 
 bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer) {
     answer.outcome = ask_gnuplot(handle, asked, nullptr, 0, Deadline(timeout_ms), answer);
+    gnuplot_has_answered(handle.files, handle.reply.answered);
     if (answer.outcome != Outcome::answered)
         return false;
     if (!answer.has_value) {
@@ -22,44 +25,6 @@ bool value_of(Handle &handle, const Asked &asked, int timeout_ms, Answer &answer
         handle.reply.earlier_error = std::move(answer.error);
     answer.error.clear();
     return true;
-}
-
-namespace {
-
-// gnuplot's sprintf writes the decimal sign of the locale gnuplot was told
-// to use ("set decimalsign locale"): a comma, or several bytes. No decimal
-// sign is a letter, a digit, a sign or a blank, so each run of other bytes
-// stands for one.
-std::string with_decimal_points(const std::string &text) {
-    std::string plain;
-    for (std::size_t at = 0; at < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[at]);
-        if (std::isalnum(c) != 0 || std::strchr("+-. ", c) != nullptr) {
-            plain += text[at++];
-            continue;
-        }
-        plain += '.';
-        while (at < text.size() && std::isalnum(static_cast<unsigned char>(text[at])) == 0 &&
-               std::strchr("+-. ", text[at]) == nullptr)
-            ++at;
-    }
-    return plain;
-}
-
-} // namespace
-
-bool read_numbers(const std::string &raw, double *numbers, int count) {
-    const std::string text = with_decimal_points(raw);
-    const char *at = text.data(), *const last = text.data() + text.size();
-    for (int i = 0; i < count; ++i) {
-        if (i > 0 && (at == last || *at++ != ' '))
-            return false;
-        const auto [end, error] = std::from_chars(at, last, numbers[i]);
-        if (error != std::errc())
-            return false;
-        at = end;
-    }
-    return at == last;
 }
 
 namespace {
@@ -108,15 +73,16 @@ int get_text(Handle &handle, const char *expression, const char *&text, int time
 }
 
 } // namespace
-} // namespace chartlink
+} // namespace plot_control
 
 int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *value,
                        int timeout_ms) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || expression == nullptr || value == nullptr)
         return -1;
     try {
-        return chartlink::get_number(chartlink::handle_of(handle), expression, *value, timeout_ms);
+        return plot_control::get_number(plot_control::handle_of(handle), expression, *value,
+                                        timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }
@@ -124,11 +90,12 @@ int gnuplot_get_number(_GNUPLOT_CTRL_ *handle, const char *expression, double *v
 
 int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char **text,
                      int timeout_ms) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || expression == nullptr || text == nullptr)
         return -1;
     try {
-        return chartlink::get_text(chartlink::handle_of(handle), expression, *text, timeout_ms);
+        return plot_control::get_text(plot_control::handle_of(handle), expression, *text,
+                                      timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }

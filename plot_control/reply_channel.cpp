@@ -1,4 +1,8 @@
-// Hearing back from gnuplot. gnuplot holds the write end of a pipe as its
+// The reply channel, all of it: its pipe made and closed, its tag, the
+// framing of its records, a request's lines and the wait for its answer.
+// sync.cpp, save.cpp and read_back.cpp only ask and wait through it.
+//
+// Wire protocol. gnuplot holds the write end of the pipe as its
 // descriptor 3; a request has it print records there:
 //   <tag><number><kind><payload><tag>\n
 // where the tag is the handle's own and random, so no text gnuplot prints
@@ -19,16 +23,20 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
-#include <new>
 #include <string_view>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/random.h>
 #include <unistd.h>
 
-#include "internal.h"
+#include "internal/command_boundary.h"
+#include "internal/gnuplot_process.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/reply_channel.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 struct Record {
@@ -80,7 +88,6 @@ bool take_records(Handle &handle, unsigned long number, Answer &answer) {
         }
         if (record.kind == 'R') {
             reply.answered = record.number;
-            gnuplot_has_answered(handle, record.number);
             if (ours) {
                 answer.error = std::move(record.payload);
                 return true;
@@ -93,18 +100,6 @@ bool take_records(Handle &handle, unsigned long number, Answer &answer) {
 }
 
 } // namespace
-
-bool gnuplot_has_ended(const Handle &handle) {
-    pollfd pipe{fileno(handle.record.command_stream), 0, 0};
-    return (poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0) ||
-           gnuplot_has_exited(handle);
-}
-
-void file_records(Handle &handle) {
-    read_available(handle.reply.read_fd, handle.reply.unread);
-    Answer ignored;
-    take_records(handle, 0, ignored);
-}
 
 Outcome wait_on_channel(Handle &handle, const std::function<bool()> &done,
                         const Deadline &deadline) {
@@ -126,7 +121,7 @@ Outcome wait_on_channel(Handle &handle, const std::function<bool()> &done,
             read_available(reply.read_fd, reply.unread);
         else if ((watched[0].revents & POLLHUP) || (watched[1].revents & (POLLERR | POLLHUP)))
             return Outcome::ended;
-        else if (ready == 0 && gnuplot_has_exited(handle))
+        else if (ready == 0 && gnuplot_has_exited(handle.process))
             return Outcome::ended;
         else if (ready == 0 && deadline.left_ms() == 0)
             return Outcome::timed_out;
@@ -152,12 +147,10 @@ std::string record_print(const ReplyChannel &reply, unsigned long number, char k
     return "print \"" + tag + std::to_string(number) + kind + "\"." + payload + ".\"" + tag + "\"";
 }
 
-// The variable a get's value passes through: the tag with another first
-// letter, so that gnuplot's echo of a failing expression shows no tag.
+// The variable a get's value passes through, with no tag in its name, so
+// that gnuplot's echo of a failing expression shows none.
 std::string value_name(const ReplyChannel &reply) {
-    std::string name = reply.tag;
-    name[0] = 'v';
-    return name;
+    return own_variable(reply, 'v');
 }
 
 // eval "<text>": the text inside a double-quoted string, every backslash
@@ -198,10 +191,9 @@ bool format_opening(CommandLine &line, const ReplyChannel &reply, unsigned long 
         text += ";" + assign_value(value, asked.expression) + ";" +
                 eval_of(value + "=\"\"." + value) + ";" + set_print +
                 record_print(reply, number, 'V', value);
-    else if (asked.kind == Asked::settings) // the record's payload: a newline, then the settings
-        text += ";print \"" + tag + std::to_string(number) +
-                "V\";unset print;save set \"/dev/fd/3\";set print \"/dev/fd/3\";print \"" + tag +
-                "\"";
+    else if (asked.kind == Asked::written) // the record's payload: a newline, then the text
+        text += ";print \"" + tag + std::to_string(number) + "V\";unset print;" + asked.expression +
+                " \"/dev/fd/3\";" + set_print + "print \"" + tag + "\"";
     return format_own_command(line, "%s", text.c_str());
 }
 
@@ -245,56 +237,9 @@ bool format_request(const ReplyChannel &reply, unsigned long number, const Asked
     return format_own_command(opening, "%s", one_line.c_str());
 }
 
-// 1 with the error kept for the next sync, else 0.
-int report_earlier_error(ReplyChannel &reply) {
-    if (reply.earlier_error.empty())
-        return 0;
-    reply.last_error = std::move(reply.earlier_error);
-    reply.earlier_error.clear();
-    return 1;
-}
-
-// Without waiting: 0 or 1 once gnuplot has answered every request sent, else -1.
-int sync_without_waiting(Handle &handle) {
-    ReplyChannel &reply = handle.reply;
-    file_records(handle);
-    if (reply.answered == reply.last_request)
-        return report_earlier_error(reply);
-    if (gnuplot_has_ended(handle))
-        report_failure(Outcome::ended, "cannot sync");
-    return -1;
-}
-
-int sync_with_gnuplot(Handle &handle, int timeout_ms) {
-    ReplyChannel &reply = handle.reply;
-    reply.last_error.clear();
-    if (timeout_ms == 0)
-        return sync_without_waiting(handle);
-    Answer answer;
-    const Outcome outcome = ask_gnuplot(handle, {}, nullptr, 0, Deadline(timeout_ms), answer);
-    if (outcome != Outcome::answered) {
-        report_failure(outcome, "cannot sync");
-        return -1;
-    }
-    if (!answer.error.empty()) // gnuplot's latest: the sync reports one error
-        reply.earlier_error = std::move(answer.error);
-    return report_earlier_error(reply);
-}
-
-} // namespace
-
-void report_failure(Outcome outcome, const char *consequence) {
-    if (outcome == Outcome::ended)
-        chartlink::say_formatted("gnuplot has ended: %s\n", consequence);
-    else if (outcome == Outcome::timed_out)
-        chartlink::say("gnuplot did not answer in time\n");
-    else if (outcome == Outcome::unfinished)
-        chartlink::say_formatted("the last command is unfinished: %s\n", consequence);
-}
-
 // 'c' and 7 letters or digits, from random bits where the system has them
 // at hand, else from what tells this handle apart.
-void name_reply_channel(ReplyChannel &reply) {
+void name_channel(ReplyChannel &reply) {
     unsigned long long bits = 0;
     if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
         timespec now{};
@@ -311,10 +256,61 @@ void name_reply_channel(ReplyChannel &reply) {
     *out = '\0';
 }
 
+// The pipe's read end, ours, above descriptor 2 and never blocking; both
+// ends close-on-exec.
+bool make_pipe(int (&ends)[2]) {
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return false;
+    ends[0] = move_off_standard_streams(ends[0]);
+    if (ends[0] != -1 && fcntl(ends[0], F_SETFL, O_NONBLOCK) == 0)
+        return true;
+    if (ends[0] != -1)
+        close(ends[0]);
+    close(ends[1]);
+    return false;
+}
+
+} // namespace
+
+bool open_reply_channel(ReplyChannel &reply, int &gnuplot_end) {
+    int ends[2];
+    if (!make_pipe(ends))
+        return false;
+    name_channel(reply);
+    reply.read_fd = ends[0];
+    gnuplot_end = ends[1];
+    return true;
+}
+
+void close_reply_channel(ReplyChannel &reply) {
+    close(reply.read_fd);
+    reply.read_fd = -1;
+}
+
+std::string own_variable(const ReplyChannel &reply, char first_letter) {
+    return first_letter + std::string(reply.tag + 1);
+}
+
+void read_arrived_answers(Handle &handle) {
+    ReplyChannel &reply = handle.reply;
+    Answer ignored;
+    read_available(reply.read_fd, reply.unread);
+    take_records(handle, 0, ignored);
+}
+
+void report_failure(Outcome outcome, const char *consequence) {
+    if (outcome == Outcome::ended)
+        say_formatted("gnuplot has ended: %s\n", consequence);
+    else if (outcome == Outcome::timed_out)
+        say("gnuplot did not answer in time\n");
+    else if (outcome == Outcome::unfinished)
+        say_formatted("the last command is unfinished: %s\n", consequence);
+}
+
 Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *const between[],
                      std::size_t between_count, const Deadline &deadline) {
     ReplyChannel &reply = handle.reply;
-    if (!handle.boundary.at_command_start())
+    if (!handle.commands.boundary.at_command_start())
         return Outcome::unfinished;
     const unsigned long number = reply.last_request + 1;
     CommandLine opening, closing;
@@ -330,7 +326,8 @@ Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *cons
     if (between_count > 0 || asked.kind != Asked::nothing)
         lines[count++] = &closing;
     if (!send_request(handle, lines, count, deadline))
-        return gnuplot_has_ended(handle) ? Outcome::ended : Outcome::timed_out;
+        return gnuplot_has_ended(handle.record.command_stream) ? Outcome::ended
+                                                               : Outcome::timed_out;
     reply.last_request = number;
     return Outcome::answered;
 }
@@ -343,25 +340,4 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
     return wait_for_answer(handle, handle.reply.last_request, deadline, answer);
 }
 
-} // namespace chartlink
-
-int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
-    chartlink::begin_call();
-    if (handle == nullptr)
-        return -1;
-    try {
-        chartlink::send_waiting_frame(chartlink::handle_of(handle),
-                                      chartlink::Deadline(timeout_ms));
-        return chartlink::sync_with_gnuplot(chartlink::handle_of(handle), timeout_ms);
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
-}
-
-int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle) {
-    return handle != nullptr && !chartlink::gnuplot_has_ended(chartlink::handle_of(handle)) ? 1 : 0;
-}
-
-const char *gnuplot_last_error(const _GNUPLOT_CTRL_ *handle) {
-    return handle == nullptr ? "" : chartlink::handle_of(handle).reply.last_error.c_str();
-}
+} // namespace plot_control

@@ -7,9 +7,15 @@
 
 #include <strings.h>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/data_files.h"
+#include "internal/file_names.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/reduced_curve.h"
+#include "internal/reply_channel.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // The line that sets the terminal writing the format a file name's
@@ -33,42 +39,14 @@ const char *terminal_line_for(const char *file_name) {
     return nullptr;
 }
 
-// The name as a gnuplot string that stands for exactly that file: single-
-// quoted runs (gnuplot expands nothing inside them) and double-quoted runs
-// of single quotes, joined by '.'. A relative name starts with "./", so
-// that gnuplot neither opens a pipe for a leading '|' nor expands a '~'.
-} // namespace
-
-std::string exact_file_name(const char *file_name) {
-    std::string quoted = file_name[0] == '/' ? "'" : "'./";
-    for (const char *c = file_name; *c != '\0';) {
-        const std::size_t run = *c == '\'' ? std::strspn(c, "'") : std::strcspn(c, "'");
-        if (*c == '\'')
-            quoted.append("' . \"").append(c, run).append("\" . '");
-        else
-            quoted.append(c, run);
-        c += run;
-    }
-    return quoted + "'";
-}
-
-namespace {
-
-// The caller's terminal is set again as gnuplot reports it, rather than
-// pushed and popped, so that one the caller pushed stays pushed; it waits
-// in a variable named after the handle's tag, which no caller uses.
-std::string terminal_variable(const ReplyChannel &reply) {
-    return std::string("t") + (reply.tag + 1);
-}
-
 int save_graph(Handle &handle, const char *file_name) {
     const char *terminal_line = terminal_line_for(file_name);
     if (terminal_line == nullptr) {
-        chartlink::say("cannot tell the image format from the file name: not saved\n");
+        say("cannot tell the image format from the file name: not saved\n");
         return -1;
     }
     if (std::strpbrk(file_name, "\n\r") != nullptr) {
-        chartlink::say("file name holds a line break: not saved\n");
+        say("file name holds a line break: not saved\n");
         return -1;
     }
     CommandLine terminal, draw, unset_output, restore;
@@ -80,7 +58,9 @@ int save_graph(Handle &handle, const char *file_name) {
                             "{replot}",
                             exact_file_name(file_name).c_str()))
         return -1;
-    const std::string kept = terminal_variable(handle.reply);
+    // The caller's terminal is set again as gnuplot reports it, rather than
+    // pushed and popped, so that one the caller pushed stays pushed.
+    const std::string kept = own_variable(handle.reply, 't');
     format_own_command(terminal, "%s=GPVAL_TERM.\" \".GPVAL_TERMOPTIONS;%s", kept.c_str(),
                        terminal_line);
     format_own_command(unset_output, "unset output");
@@ -90,6 +70,7 @@ int save_graph(Handle &handle, const char *file_name) {
     EveryPointDrawn every_point(handle);
     Answer answer;
     const Outcome outcome = ask_gnuplot(handle, {}, lines, std::size(lines), Deadline(-1), answer);
+    gnuplot_has_answered(handle.files, handle.reply.answered);
     if (outcome != Outcome::answered) {
         report_failure(outcome, "not saved");
         return -1;
@@ -99,15 +80,15 @@ int save_graph(Handle &handle, const char *file_name) {
 }
 
 } // namespace
-} // namespace chartlink
+} // namespace plot_control
 
 int gnuplot_save(_GNUPLOT_CTRL_ *handle, const char *file_name) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || file_name == nullptr)
         return -1;
     try {
-        chartlink::handle_of(handle).reply.last_error.clear();
-        return chartlink::save_graph(chartlink::handle_of(handle), file_name);
+        plot_control::handle_of(handle).reply.last_error.clear();
+        return plot_control::save_graph(plot_control::handle_of(handle), file_name);
     } catch (const std::bad_alloc &) {
         return -1;
     }

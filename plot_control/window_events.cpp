@@ -9,9 +9,14 @@
 #include <new>
 #include <string>
 
-#include "internal.h"
+#include "internal/command_channel.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/read_back.h"
+#include "internal/reply_channel.h"
+#include "internal/window.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 constexpr std::size_t most_events_kept = 4096;
@@ -184,7 +189,7 @@ Outcome wait_for_events(Handle &handle, const Deadline &deadline,
     return wait_on_channel(
         handle,
         [&] {
-            file_records(handle);
+            read_arrived_answers(handle);
             send_waiting_frame(handle, Deadline(0));
             return enough();
         },
@@ -263,36 +268,36 @@ void window_may_reopen(Handle &handle) {
     handle.window.plotted_since_close = true;
 }
 
-} // namespace chartlink
+} // namespace plot_control
 
 int gnuplot_listen(_GNUPLOT_CTRL_ *handle, const char *names) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || names == nullptr)
         return -1;
     try {
-        return chartlink::listen_to(chartlink::handle_of(handle), names);
+        return plot_control::listen_to(plot_control::handle_of(handle), names);
     } catch (const std::bad_alloc &) {
         return -1;
     }
 }
 
 int gnuplot_next_event(_GNUPLOT_CTRL_ *handle, gnuplot_event *event, int timeout_ms) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr || event == nullptr)
         return -1;
     try {
-        return chartlink::next_event(chartlink::handle_of(handle), *event, timeout_ms);
+        return plot_control::next_event(plot_control::handle_of(handle), *event, timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }
 }
 
 int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
-    chartlink::begin_call();
+    plot_control::begin_call();
     if (handle == nullptr)
         return -1;
     try {
-        return chartlink::wait_closed(chartlink::handle_of(handle), timeout_ms);
+        return plot_control::wait_closed(plot_control::handle_of(handle), timeout_ms);
     } catch (const std::bad_alloc &) {
         return -1;
     }

@@ -10,14 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include "internal.h"
+#include "internal/numbers.h"
 #include "support.h"
 
 namespace {
 
 std::string formatted(double value) {
-    char text[chartlink::max_number_length];
-    return std::string(text, chartlink::format_number(text, value));
+    char text[plot_control::max_number_length];
+    return std::string(text, plot_control::format_number(text, value));
 }
 
 // The rule spelled out the slow way (in the C locale): %g if it reads back.

@@ -1,12 +1,15 @@
-// Numbers as gnuplot reads them: short where that is exact, exact always.
+// Numbers as gnuplot reads them, short where that is exact and exact
+// always; and numbers as gnuplot's sprintf writes them back.
 #include <algorithm>
+#include <cctype>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
-#include "internal.h"
+#include "internal/numbers.h"
 
-namespace chartlink {
+namespace plot_control {
 namespace {
 
 // %g's default precision.
@@ -80,4 +83,42 @@ char *format_command_number(char *first, double value) {
         .ptr;
 }
 
-} // namespace chartlink
+namespace {
+
+// gnuplot's sprintf writes the decimal sign of the locale gnuplot was told
+// to use ("set decimalsign locale"): a comma, or several bytes. No decimal
+// sign is a letter, a digit, a sign or a blank, so each run of other bytes
+// stands for one.
+std::string with_decimal_points(const std::string &text) {
+    std::string plain;
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        if (std::isalnum(c) != 0 || std::strchr("+-. ", c) != nullptr) {
+            plain += text[at++];
+            continue;
+        }
+        plain += '.';
+        while (at < text.size() && std::isalnum(static_cast<unsigned char>(text[at])) == 0 &&
+               std::strchr("+-. ", text[at]) == nullptr)
+            ++at;
+    }
+    return plain;
+}
+
+} // namespace
+
+bool read_numbers(const std::string &raw, double *numbers, int count) {
+    const std::string text = with_decimal_points(raw);
+    const char *at = text.data(), *const last = text.data() + text.size();
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && (at == last || *at++ != ' '))
+            return false;
+        const auto [end, error] = std::from_chars(at, last, numbers[i]);
+        if (error != std::errc())
+            return false;
+        at = end;
+    }
+    return at == last;
+}
+
+} // namespace plot_control

@@ -1,7 +1,7 @@
-// The plot window's events and the live curve: what a handle keeps of them
-// (window_events.cpp, live_plots.cpp). Private, like internal.h.
-#ifndef CHARTLINK_WINDOW_H
-#define CHARTLINK_WINDOW_H
+// The plot window's events and the live curve: what a handle keeps of them;
+// provided by window_events.cpp and live_plots.cpp.
+#ifndef PLOT_CONTROL_WINDOW_H
+#define PLOT_CONTROL_WINDOW_H
 
 #include <deque>
 #include <string>
@@ -9,7 +9,7 @@
 
 #include "chartlink.h"
 
-namespace chartlink {
+namespace plot_control {
 
 struct Handle;
 class Deadline;
@@ -47,6 +47,6 @@ void window_may_reopen(Handle &handle);
 // ended.
 bool send_waiting_frame(Handle &handle, const Deadline &deadline);
 
-} // namespace chartlink
+} // namespace plot_control
 
 #endif
