@@ -162,7 +162,8 @@ TEST_F(WindowTest, RepeatedCloseCountsOnce) {
     ASSERT_EQ(gnuplot_next_event(handle_, &event, 0), -1); // binds
     xdotool("windowclose " + std::to_string(window));
     EXPECT_EQ(next().type, GNUPLOT_EVENT_CLOSE);
-    EXPECT_EQ(number("1"), 1);
+    // No request here: gnuplot 5.4 may lose bytes of the next line it reads
+    // after its x11 window is destroyed.
     EXPECT_EQ(gnuplot_next_event(handle_, &event, 500), -1);
 }
 
