@@ -321,8 +321,9 @@ int gnuplot_get_text(_GNUPLOT_CTRL_ *handle, const char *expression, const char 
                      int timeout_ms);
 
 /* The message the calling thread's last operation wrote on standard error,
- * without its newline, or "". Refusals and failures always write one, so after
- * one this tells why. Valid until the thread's next operation. */
+ * without its newline, or "" (after gnuplot_plot_once(), its plot's). Refusals
+ * and failures always write one, so after one this tells why. Valid until the
+ * thread's next operation. */
 const char *gnuplot_last_message(void);
 
 /* 1 when the calling thread's last operation was refused or failed, so that

@@ -41,12 +41,26 @@ bool start(Handle &handle) {
 }
 
 } // namespace
+
+void close_handle(_GNUPLOT_CTRL_ &record) {
+    Handle &owner = handle_of(&record);
+    // The handle is dead after this call whatever the wait says, so its
+    // files and memory go in every case; a forked child's close leaves the
+    // files to the process that made them.
+    close_reply_channel(owner.reply);
+    if (!end_gnuplot(owner.process, record.command_stream))
+        say("problem closing communication to gnuplot\n");
+    if (is_opener(owner.process))
+        remove_data_files(&record);
+    delete &owner;
+}
+
 } // namespace plot_control
 
 _GNUPLOT_CTRL_ *gnuplot_init(void) {
     plot_control::begin_call();
     if (std::getenv("DISPLAY") == nullptr)
-        plot_control::say("cannot find DISPLAY variable: is it set?\n");
+        plot_control::warn("cannot find DISPLAY variable: is it set?\n");
     plot_control::ProgramPath found; // our own, so threads can open handles at once
     if (plot_control::find_program(found, "gnuplot") == nullptr) {
         plot_control::say("cannot find gnuplot in your PATH");
@@ -58,7 +72,7 @@ _GNUPLOT_CTRL_ *gnuplot_init(void) {
         return nullptr;
     }
     _GNUPLOT_CTRL_ *record = &handle->record;
-    gnuplot_setstyle(record, "points");
+    std::strcpy(record->style, "points"); // not through gnuplot_setstyle(): it forgets the warning
     if (!plot_control::start(*handle)) {
         plot_control::say("error starting gnuplot\n");
         delete handle;
@@ -80,16 +94,6 @@ void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
 
 void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     plot_control::begin_call();
-    if (handle == nullptr)
-        return;
-    plot_control::Handle &owner = plot_control::handle_of(handle);
-    // The handle is dead after this call whatever the wait says, so its
-    // files and memory go in every case; a forked child's close leaves the
-    // files to the process that made them.
-    plot_control::close_reply_channel(owner.reply);
-    if (!plot_control::end_gnuplot(owner.process, handle->command_stream))
-        plot_control::say("problem closing communication to gnuplot\n");
-    if (plot_control::is_opener(owner.process))
-        plot_control::remove_data_files(handle);
-    delete &owner;
+    if (handle != nullptr)
+        plot_control::close_handle(*handle);
 }

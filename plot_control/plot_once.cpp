@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "internal/handle.h"
 #include "internal/messages.h"
 
 namespace {
@@ -43,5 +44,5 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
     std::puts("press ENTER to continue");
     std::fflush(stdout);
     wait_for_enter();
-    gnuplot_close(handle);
+    plot_control::close_handle(*handle);
 }

@@ -1,20 +1,87 @@
 // The reply channel, all of it: its pipe made and closed, its tag, the
 // framing of its records, a request's lines and the wait for its answer.
-// sync.cpp, save.cpp and read_back.cpp only ask and wait through it.
+// sync.cpp, save.cpp and read_back.cpp only ask and wait through it, and
+// tell the data-file table how far gnuplot has answered.
 //
-// Wire protocol. gnuplot holds the write end of the pipe as its
-// descriptor 3; a request has it print records there:
-//   <tag><number><kind><payload><tag>\n
-// where the tag is the handle's own and random, so no text gnuplot prints
-// (an error message, a value) can hold a record's end by chance, and a
-// payload may hold any bytes. A closing record (R) carries gnuplot's error
-// message and puts `print` back on standard error; a value (V) comes before
-// it, on a line of its own so that an error in the value cannot skip the
-// closing record, and so do a save's lines, after a record of the errors
-// from before them (E). A sync is one line.
-// Opening a pipe through /dev/fd never waits for a reader, and once ours
-// is closed gnuplot's writes fail rather than wait: gnuplot never blocks on
-// a caller that has gone.
+// Wire protocol.
+//
+// The pipe. gnuplot is given the write end of a pipe as its descriptor 3; the
+// library keeps the read end (non-blocking, close-on-exec, never 0-2). No
+// file is made. Opening "/dev/fd/3" never waits for a reader, and once the
+// library has closed its end gnuplot's writes fail rather than wait: gnuplot
+// never blocks on a caller that has gone. Close shuts the read end first.
+//
+// Records. A request has gnuplot print records into the pipe:
+//   <tag><n><kind><payload><tag>\n
+// <tag> is the handle's own: 'c' and 7 letters or digits (0-9a-z) from
+// getrandom(), else from the clock, the pid and the handle's address. <n> is
+// the request's number in decimal, from 1 per handle. The payload may hold
+// any bytes; a record ends at the first <tag>\n after its kind, which no text
+// gnuplot prints holds by chance. Whatever comes before a <tag> is no answer
+// and is dropped. Kinds:
+//   R  closing: the payload is GPVAL_ERRMSG, gnuplot's latest error ("" for
+//      none); it ends the request, which is then answered.
+//   E  a save's: the errors from before its lines, kept for the next sync.
+//   V  a value (a get), or a newline and gnuplot's `save set` output (the
+//      settings a reduced plot reads).
+// A V record comes on a line of its own before the R line, so that an error
+// in the value cannot skip the closing record.
+//
+// Lines. A request is a blank line, then an opening line, at most 5 lines of
+// the operation's own (a save's four), and a closing line; a sync has no
+// lines of its own and nothing asked, so its opening and closing share one
+// line. The blank line ends a caller's "pause -1" (which reads the next line)
+// or a line ending in a backslash (which joins it) harmlessly. The closing
+// line sets print again in case a line before it could not. With <R> for
+//   print "<tag><n>R".GPVAL_ERRMSG."<tag>"
+// and <v> for the tag with 'v' for its first letter (so that gnuplot's echo
+// of a failing expression shows no tag), the lines are:
+//
+//   sync:
+//     set print "/dev/fd/3";<R>;reset errors;unset print
+//   save (its own four lines between):
+//     set print "/dev/fd/3";print "<tag><n>E".GPVAL_ERRMSG."<tag>";reset errors
+//     set print "/dev/fd/3";<R>;reset errors;unset print
+//   number:
+//     set print "/dev/fd/3";eval "<v>=(<expression>)";eval "<v>=sprintf(\"%.17g %.17g\",<v>,imag(<v>))";set print "/dev/fd/3";print "<tag><n>V".<v>."<tag>"
+//     set print "/dev/fd/3";<R>;reset errors;unset print;undefine <v>
+//   text:
+//     set print "/dev/fd/3";eval "<v>=(<expression>)";eval "<v>=\"\".<v>";set print "/dev/fd/3";print "<tag><n>V".<v>."<tag>"
+//     set print "/dev/fd/3";<R>;reset errors;unset print;undefine <v>
+//   settings:
+//     set print "/dev/fd/3";print "<tag><n>V";unset print;save set "/dev/fd/3";set print "/dev/fd/3";print "<tag>"
+//     set print "/dev/fd/3";<R>;reset errors;unset print
+//
+// The expression goes in as gnuplot would read it at the end of a line
+// (CommandBoundary::closed(): a comment cut off, an open string or '{'
+// closed), inside a double-quoted string for eval with every backslash and
+// double quote escaped, so that no expression can end the request's line
+// early or make gnuplot drop it; any text gets an answer, a value or
+// gnuplot's message. A number is printed as "<real> <imaginary>", each with
+// %.17g, so it reads back exactly and a complex one is told apart; a text is
+// made one by "" . <v>, so that a number that is no text fails. A value's
+// record comes only when the expression could be evaluated, and reaches the
+// pipe whatever the expression did to print. `reset errors` clears
+// GPVAL_ERRMSG, so each R reports only what came since the last request; with
+// a save's lines between, the E record takes the errors from before them and
+// R reports the save's own.
+//
+// Sending. A request goes out only at a command's start (CommandBoundary), in
+// one write when its lines, newlines included, fit in PIPE_BUF bytes, else
+// the blank and opening lines together and the rest one by one. Lines are
+// kept short: gnuplot reads its input a byte at a time (a sync is about 90
+// bytes, a get about 190).
+//
+// Waiting. Answers are matched by number, never by arrival order: records of
+// earlier requests that arrive late, after their wait gave up, are filed away
+// on the way (an R marks its request answered; an error nobody waits for
+// is kept for the next sync), and never count for a later request. A wait
+// ends with the answer, at the deadline, or when gnuplot has ended: the
+// command pipe polls as an error once gnuplot has stopped reading, and the
+// answer pipe hangs up once no writer is left. While the library waits to
+// send, it takes in what arrives, so that a gnuplot blocked on writing a late
+// answer reads on. A sync with no time at all sends nothing: it reads what
+// has arrived and tells whether the last request sent has been answered.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>

@@ -31,6 +31,9 @@ TEST(Init, WarnsOnlyWhenDisplayIsUnsetAndOpensAHandleEitherWay) {
         test::Capture errors(2);
         _GNUPLOT_CTRL_ *handle = gnuplot_init();
         ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(std::string(gnuplot_last_message()) + (*c.warning != '\0' ? "\n" : ""),
+                  c.warning);
+        EXPECT_EQ(gnuplot_last_refused(), 0);
         EXPECT_STREQ(handle->style, "points");
         EXPECT_EQ(handle->plot_count, 0);
         EXPECT_EQ(handle->temp_file_count, 0);

@@ -39,6 +39,10 @@ inline const Handle &handle_of(const _GNUPLOT_CTRL_ *record) {
     return *reinterpret_cast<const Handle *>(record);
 }
 
+// gnuplot_close() without starting a call of its own, so that the one-shot
+// plot's last message stays that of its plot.
+void close_handle(_GNUPLOT_CTRL_ &record);
+
 } // namespace plot_control
 
 #endif
