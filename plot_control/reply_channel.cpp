@@ -26,6 +26,10 @@
 //      settings a reduced plot reads).
 // A V record comes on a line of its own before the R line, so that an error
 // in the value cannot skip the closing record.
+//   W  an event of the plot window, <n> 0 (no request's): a binding of
+//      window_events.cpp prints it whenever gnuplot runs it, between two
+//      commands, so it never splits another record. Its payload: "B<button>
+//      <x> <y>", "K<code> <x> <y>" or "C". Events queue beside the answers.
 //
 // Lines. A request is a blank line, then an opening line, at most 5 lines of
 // the operation's own (a save's four), and a closing line; a sync has no
