@@ -84,6 +84,7 @@ TEST(Layout, SendsEachPanelAsOnePlotLineAndKeepsTheFigureForSaves) {
         gnuplot_set_curve_style(h, "lines lc rgb 'red'");
         gnuplot_plot_xy_reduced(h, values, values, 3, "v"); // every point in a panel
         gnuplot_splot_columns(h, columns, 3, 3, "3-D");
+        EXPECT_EQ(gnuplot_plot_live(h, values, values, 3, "live"), -1);
         EXPECT_EQ(gnuplot_save(h, "a.png"), -1);
         EXPECT_EQ(gnuplot_sync(h, 5000), 0);
         EXPECT_EQ(h->plot_count, 2);
@@ -123,6 +124,7 @@ TEST(Layout, SendsEachPanelAsOnePlotLineAndKeepsTheFigureForSaves) {
                         "a layout needs at least 1 row and 1 column: not started\n"
                         "a figure is already being laid out: not started\n"
                         "2-D and 3-D plots do not mix in a panel: plot not sent\n"
+                        "a live curve cannot go into a layout: plot not sent\n"
                         "a figure is being laid out: end it first: not saved\n"
                         "the figure has no panel left: not moved\n"
                         "no figure is being laid out: not ended\n"

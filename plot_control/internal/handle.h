@@ -13,6 +13,7 @@
 #include "internal/gnuplot_process.h"
 #include "internal/reduced_curve.h"
 #include "internal/reply_channel.h"
+#include "internal/window.h"
 
 namespace plot_control {
 
@@ -26,6 +27,8 @@ struct Handle {
     DataFiles files;
     const char *graph_verb = nullptr; // "plot" or "splot": began the graph; null before
     ReducedCurve reduced;
+    WindowEvents window;
+    LiveCurve live;
     Figure figure; // the curve style and the panels
     DataBlock block;
 };
