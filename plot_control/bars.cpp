@@ -37,7 +37,7 @@ std::vector<std::string> label_lines(const std::string &name, const char *const 
             return {};
         }
         const std::string assignment =
-            name + "[" + std::to_string(i + 1) + "]=" + single_quoted(label);
+            name + "[" + std::to_string(i + 1) + "]=" + gnuplot_string(label);
         if (assignment.size() > CHARTLINK_MAX_COMMAND_LENGTH) {
             say("command too long: not sent\n");
             return {};

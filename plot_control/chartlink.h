@@ -572,8 +572,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   gnuplot's settings:
  *     save set '<file>'
  *     set multiplot layout <rows>,<columns>[ title '<title>'] margins 0.1,0.96,0.1,<top> spacing <across>,<down>
- *   where '<title>' (and '<label>', '<format>' below) is the text in single
- *   quotes, each single quote in it doubled.
+ *   where '<title>' (and '<label>', '<format>' below) is the text as <name>
+ *   writes a file name, without the "./": 'it' . "'" . 's' for it's.
  * gnuplot_next_panel(), gnuplot_end_layout(): the panel's curves, or for none
  *     set multiplot next
  *   as one plot line, a curve to a line, all but the last ending in ", \":
@@ -584,7 +584,7 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  * gnuplot_set_xtime(), a format, and null:
  *     set format x '<format>' timedate
  *     set format x "% h" numeric
- * gnuplot_plot_bars(): <a> is t, the seven letters or digits that tag the
+ * gnuplot_plot_bars(): <a> is c and the seven letters or digits that tag the
  *   handle, _ and a number of its own; the labels go as many to a line as fit;
  *   records of x, y, x - 0.4, x + 0.4, 0, y (y 0 when not finite):
  *     array <a>[<count>]

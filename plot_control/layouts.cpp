@@ -61,7 +61,7 @@ bool format_layout(CommandLine &line, int rows, int columns, const char *title) 
     *format_number(top, title != nullptr ? 0.86 : 0.92) = '\0';
     *format_number(across, std::min(0.1, 0.4 / columns)) = '\0';
     *format_number(down, std::min(0.15, 0.45 / rows)) = '\0';
-    const std::string titled = title != nullptr ? " title " + single_quoted(title) : "";
+    const std::string titled = title != nullptr ? " title " + gnuplot_string(title) : "";
     return format_own_command(line,
                               "set multiplot layout %d,%d%s margins 0.1,0.96,0.1,%s spacing %s,%s",
                               rows, columns, titled.c_str(), top, across, down);
@@ -92,7 +92,7 @@ void finish_figure(_GNUPLOT_CTRL_ *handle, Layout &layout) {
 }
 
 std::string file_in_slot(const _GNUPLOT_CTRL_ *handle, int slot) {
-    return single_quoted(handle->temp_files[slot]);
+    return gnuplot_string(handle->temp_files[slot]);
 }
 
 void end_layout(_GNUPLOT_CTRL_ *handle) {

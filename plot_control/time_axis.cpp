@@ -17,7 +17,7 @@ void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format) {
         if (format == nullptr
                 ? plot_control::format_own_command(line, "set format x \"%% h\" numeric")
                 : plot_control::format_own_command(line, "set format x %s timedate",
-                                                   plot_control::single_quoted(format).c_str()))
+                                                   plot_control::gnuplot_string(format).c_str()))
             plot_control::send_line(handle, line);
     } catch (const std::bad_alloc &) {
         plot_control::say("cannot allocate memory: not sent\n");

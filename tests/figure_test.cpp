@@ -100,15 +100,16 @@ TEST(Layout, SendsEachPanelAsOnePlotLineAndKeepsTheFigureForSaves) {
         script = test::read_file(h->temp_files[h->temp_file_count - 1]);
         gnuplot_plot_equation(h, "x", "after"); // a new graph
     });
-    const std::string panels = "set multiplot layout 1,2 title 'It''s' margins 0.1,0.96,0.1,0.86 "
-                               "spacing 0.1,0.15\n"
-                               "plot sin(x) title \"s\" with points, \\\n"
-                               "\"<file>\" binary format=\"%2float64\" using 1:2 title \"v\" with "
-                               "lines lc rgb 'red'\n"
-                               "set title 'B'\n"
-                               "splot \"<file>\" binary format=\"%3float64\" using 1:2:3 title "
-                               "\"3-D\" with lines lc rgb 'red'\n"
-                               "unset multiplot\n";
+    const std::string panels =
+        "set multiplot layout 1,2 title 'It' . \"'\" . 's' margins 0.1,0.96,0.1,0.86 "
+        "spacing 0.1,0.15\n"
+        "plot sin(x) title \"s\" with points, \\\n"
+        "\"<file>\" binary format=\"%2float64\" using 1:2 title \"v\" with "
+        "lines lc rgb 'red'\n"
+        "set title 'B'\n"
+        "splot \"<file>\" binary format=\"%3float64\" using 1:2:3 title "
+        "\"3-D\" with lines lc rgb 'red'\n"
+        "unset multiplot\n";
     // Without the requests' lines.
     const std::string sent =
         std::regex_replace(plain(t.sent), std::regex("\n\n(set print[^\n]*\n)+"), "\n");
@@ -184,23 +185,24 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
             data.push_back(doubles_in(test::read_file(h->temp_files[slot])));
     });
     const std::string boxes = "\"<file>\" binary format=\"%6float64\" using 1:2:3:4:5:6";
-    EXPECT_EQ(plain(t.sent), "array <a1>[5]\n"
-                             "<a1>[1]='it''s';<a1>[2]='\"q\" 100% %d';<a1>[3]='a\\b_^@&{}';"
-                             "<a1>[4]='';<a1>[5]='\xC3\xA9'\n"
-                             "set xtics noenhanced\n"
-                             "plot " +
-                                 boxes +
-                                 ":xtic(<a1>[int($0)+1]) notitle with boxxyerror "
-                                 "fillstyle solid\n"
-                                 "replot " +
-                                 boxes +
-                                 " title \"h\" with boxxyerror fillstyle solid\n"
-                                 "replot " +
-                                 boxes +
-                                 " notitle with boxxyerror fillstyle solid\n"
-                                 "replot " +
-                                 boxes + " notitle with boxxyerror fillstyle solid\n" + "replot " +
-                                 boxes + " notitle with boxxyerror fillstyle solid\n");
+    EXPECT_EQ(plain(t.sent),
+              "array <a1>[5]\n"
+              "<a1>[1]='it' . \"'\" . 's';<a1>[2]='\"q\" 100% %d';<a1>[3]='a\\b_^@&{}';"
+              "<a1>[4]='';<a1>[5]='\xC3\xA9'\n"
+              "set xtics noenhanced\n"
+              "plot " +
+                  boxes +
+                  ":xtic(<a1>[int($0)+1]) notitle with boxxyerror "
+                  "fillstyle solid\n"
+                  "replot " +
+                  boxes +
+                  " title \"h\" with boxxyerror fillstyle solid\n"
+                  "replot " +
+                  boxes +
+                  " notitle with boxxyerror fillstyle solid\n"
+                  "replot " +
+                  boxes + " notitle with boxxyerror fillstyle solid\n" + "replot " + boxes +
+                  " notitle with boxxyerror fillstyle solid\n");
     EXPECT_EQ(t.errors, "bar label holds a line break: plot not sent\n"
                         "too many bins (at most 1000000): plot not sent\n");
     ASSERT_EQ(data.size(), 5U);
@@ -224,7 +226,7 @@ TEST(TimeAxis, SetsTimeTicsOnANumericAxisAndBack) {
         gnuplot_set_xtime(h, "%H\n");
         gnuplot_set_xtime(h, nullptr);
     });
-    EXPECT_EQ(t.sent, "set format x '%H:%M ''UTC''' timedate\n"
+    EXPECT_EQ(t.sent, "set format x '%H:%M ' . \"'\" . 'UTC' . \"'\" . '' timedate\n"
                       "set format x \"% h\" numeric\n");
     EXPECT_EQ(t.errors, "command holds a line break: not sent\n");
 }
@@ -267,7 +269,7 @@ TEST(EndToEnd, FiguresDrawWhatTheySayAndReadBackExactly) {
     EXPECT_EQ(test::png_size(saved), std::make_pair(640U, 480U));
 
     // Labels exactly as given, bars from 0 growing with their values.
-    const char *const labels[] = {"it's", "\"q\" 100% %d", "a\\b_^@&{} \xE2\x82\xAC"};
+    const char *const labels[] = {"'it's'", "\"q\" 100% %d", "a\\b_^@&{} \xE2\x82\xAC"};
     const double heights[] = {1, 2, 3};
     const std::string bars = dir.path() + "/bars.png";
     gnuplot_cmd(h, "set output '%s'; set margins 0,0,0,0; unset border", bars.c_str());

@@ -10,9 +10,9 @@ namespace plot_control {
 // open() would take it: no pipe, no '~', quotes as quotes.
 std::string exact_file_name(const char *file_name);
 
-// text as a gnuplot string that holds exactly its bytes (a line break
-// aside): in single quotes, each single quote within doubled.
-std::string single_quoted(const char *text);
+// text as a gnuplot string expression that holds exactly its bytes (a line
+// break aside), and in which gnuplot expands nothing.
+std::string gnuplot_string(const char *text);
 
 } // namespace plot_control
 
