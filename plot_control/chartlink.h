@@ -427,11 +427,13 @@ int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, 
 void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with);
 
 /* Panels. gnuplot_set_layout() starts a figure of rows x columns panels,
- * filled row by row (gnuplot's multiplot), with an optional title; margins and
- * spacing are the same for every panel, so that the plot areas of a column
- * share their left and right edges and those of a row their top and bottom.
- * The plots that follow go into the current panel, each with its title and
- * curve style; lines you send between panels apply to the panel that follows.
+ * filled row by row (gnuplot's multiplot), with an optional title. The
+ * margins are the same for every panel (10, 3, 3 and 3 characters), so that
+ * the plot areas of a column share their left and right edges and those of a
+ * row their top and bottom. The plots that follow go into the current panel,
+ * each with its title and curve style; lines you send between panels apply to
+ * the panels that follow, and the settings from before the figure come back at
+ * its end.
  * gnuplot_next_panel() sends the panel's curves as one plot line (continued
  * with '\' after each curve) and moves on, and gnuplot_end_layout() sends the
  * last and ends the figure. One plot line reads each data file once, where
@@ -567,11 +569,10 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   gnuplot_set_layout() to gnuplot_end_layout().
  * Inside a layout, the plots send no line: each curve's line, without its
  *   <verb> ("plot" or "splot"), waits for the panel's plot line.
- * gnuplot_set_layout(): <top> is 0.86 with a title, else 0.92; <across> is
- *   0.4/<columns> and <down> 0.45/<rows>, at most 0.1 and 0.15; <file> takes
- *   gnuplot's settings:
+ * gnuplot_set_layout(): <file> takes gnuplot's settings from before:
  *     save set '<file>'
- *     set multiplot layout <rows>,<columns>[ title '<title>'] margins 0.1,0.96,0.1,<top> spacing <across>,<down>
+ *     set multiplot layout <rows>,<columns>[ title '<title>']
+ *     set margins 10,3,3,3
  *   where '<title>' (and '<label>', '<format>' below) is the text as <name>
  *   writes a file name, without the "./": 'it' . "'" . 's' for it's.
  * gnuplot_next_panel(), gnuplot_end_layout(): the panel's curves, or for none
@@ -581,6 +582,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     <curve>
  *   then, from gnuplot_end_layout() and a reset or close inside a layout,
  *     unset multiplot
+ *     load '<file>'
+ *   <file> holding the settings from before the layout.
  * gnuplot_set_xtime(), a format, and null:
  *     set format x '<format>' timedate
  *     set format x "% h" numeric
@@ -699,6 +702,7 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *       gnuplot_set_curve_style(): over CHARTLINK_MAX_COMMAND_LENGTH bytes
  *   "a layout needs at least 1 row and 1 column: not started\n"
  *   "a figure is already being laid out: not started\n"
+ *   "cannot create temporary file: not started\n"
  *   "cannot allocate memory: not started\n"
  *       gnuplot_set_layout()
  *   "no figure is being laid out: not moved\n"

@@ -1,7 +1,6 @@
 // Panels: gnuplot's multiplot, each panel's curves sent as one plot line
 // once the panel is complete, and the figure kept so that a save draws it
 // again whole.
-#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -16,7 +15,6 @@
 #include "internal/graph.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
-#include "internal/numbers.h"
 #include "internal/os_helpers.h"
 
 namespace plot_control {
@@ -53,18 +51,25 @@ void start_panel(Layout &layout) {
     layout.panel_verb = nullptr;
 }
 
-// Screen fractions, the same for every panel, so that plot areas of one
-// column share their left and right edges and those of one row their top
-// and bottom, whatever their tic labels' widths.
 bool format_layout(CommandLine &line, int rows, int columns, const char *title) {
-    char top[max_number_length], across[max_number_length], down[max_number_length];
-    *format_number(top, title != nullptr ? 0.86 : 0.92) = '\0';
-    *format_number(across, std::min(0.1, 0.4 / columns)) = '\0';
-    *format_number(down, std::min(0.15, 0.45 / rows)) = '\0';
     const std::string titled = title != nullptr ? " title " + gnuplot_string(title) : "";
-    return format_own_command(line,
-                              "set multiplot layout %d,%d%s margins 0.1,0.96,0.1,%s spacing %s,%s",
-                              rows, columns, titled.c_str(), top, across, down);
+    return format_own_command(line, "set multiplot layout %d,%d%s", rows, columns, titled.c_str());
+}
+
+// Margins in characters, the same for every panel, so that the plot areas
+// of a column share their left and right edges and those of a row their
+// top and bottom, whatever their tic labels' widths. (The layout's own
+// margins, in screen fractions, let 3-D panels spill over their
+// neighbours.)
+constexpr char panel_margins[] = "set margins 10,3,3,3";
+
+// The settings from before the figure, loaded again: the figure's own end
+// with it. Names of data files need no quoting, and this allocates nothing.
+void restore_settings(_GNUPLOT_CTRL_ *handle, const Layout &layout) {
+    CommandLine line;
+    if (layout.settings_slot >= 0 &&
+        format_own_command(line, "load '%s'", handle->temp_files[layout.settings_slot]))
+        send_line(handle, line);
 }
 
 // A new data file in the handle's table, written with text; its slot, or
@@ -88,6 +93,7 @@ void finish_figure(_GNUPLOT_CTRL_ *handle, Layout &layout) {
     CommandLine line;
     format_own_command(line, "unset multiplot");
     send_line(handle, line);
+    restore_settings(handle, layout);
     start_panel(layout);
 }
 
@@ -118,21 +124,25 @@ void end_layout(_GNUPLOT_CTRL_ *handle) {
 
 void set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title) {
     Layout &layout = layout_of(handle);
-    CommandLine start, settings;
+    CommandLine start, settings, margins;
     if (!format_layout(start, rows, columns, title) || !data_slot_free(handle))
         return;
     layout.settings_slot = keep_text_file(handle, "");
-    if (layout.settings_slot >= 0 &&
-        format_own_command(settings, "save set %s",
-                           file_in_slot(handle, layout.settings_slot).c_str()))
-        send_line(handle, settings);
+    if (layout.settings_slot < 0) {
+        say("cannot create temporary file: not started\n");
+        return;
+    }
+    format_own_command(settings, "save set '%s'", handle->temp_files[layout.settings_slot]);
+    send_line(handle, settings);
     forget_graph(handle); // a figure is a new graph
     layout.replay.clear();
     layout.open = true;
     layout.panels = static_cast<long long>(rows) * columns;
     layout.panel = 0;
     start_panel(layout);
-    send_line(handle, start);
+    format_own_command(margins, "%s", panel_margins);
+    if (send_line(handle, start))
+        send_line(handle, margins);
 }
 
 } // namespace

@@ -100,16 +100,16 @@ TEST(Layout, SendsEachPanelAsOnePlotLineAndKeepsTheFigureForSaves) {
         script = test::read_file(h->temp_files[h->temp_file_count - 1]);
         gnuplot_plot_equation(h, "x", "after"); // a new graph
     });
-    const std::string panels =
-        "set multiplot layout 1,2 title 'It' . \"'\" . 's' margins 0.1,0.96,0.1,0.86 "
-        "spacing 0.1,0.15\n"
-        "plot sin(x) title \"s\" with points, \\\n"
-        "\"<file>\" binary format=\"%2float64\" using 1:2 title \"v\" with "
-        "lines lc rgb 'red'\n"
-        "set title 'B'\n"
-        "splot \"<file>\" binary format=\"%3float64\" using 1:2:3 title "
-        "\"3-D\" with lines lc rgb 'red'\n"
-        "unset multiplot\n";
+    const std::string panels = "set multiplot layout 1,2 title 'It' . \"'\" . 's'\n"
+                               "set margins 10,3,3,3\n"
+                               "plot sin(x) title \"s\" with points, \\\n"
+                               "\"<file>\" binary format=\"%2float64\" using 1:2 title \"v\" with "
+                               "lines lc rgb 'red'\n"
+                               "set title 'B'\n"
+                               "splot \"<file>\" binary format=\"%3float64\" using 1:2:3 title "
+                               "\"3-D\" with lines lc rgb 'red'\n"
+                               "unset multiplot\n"
+                               "load '<file>'\n";
     // Without the requests' lines.
     const std::string sent =
         std::regex_replace(plain(t.sent), std::regex("\n\n(set print[^\n]*\n)+"), "\n");
@@ -143,16 +143,19 @@ TEST(Layout, AResetOrCloseEndsTheFigureAndAnEmptyPanelIsSkipped) {
         gnuplot_plot_equation(h, "x", "c");
     });
     EXPECT_EQ(plain(t.sent), "save set '<file>'\n"
-                             "set multiplot layout 3,1 margins 0.1,0.96,0.1,0.92 spacing 0.1,0.15\n"
+                             "set multiplot layout 3,1\n"
+                             "set margins 10,3,3,3\n"
                              "set multiplot next\n"
                              "plot x title \"a\" with points\n"
                              "unset multiplot\n"
+                             "load '<file>'\n"
                              "plot x title \"b\" with points\n"
                              "save set '<file>'\n"
-                             "set multiplot layout 12,5 title 't' margins 0.1,0.96,0.1,0.86 "
-                             "spacing 0.08,0.0375\n"
+                             "set multiplot layout 12,5 title 't'\n"
+                             "set margins 10,3,3,3\n"
                              "plot x title \"c\" with points\n"
-                             "unset multiplot\n");
+                             "unset multiplot\n"
+                             "load '<file>'\n");
     EXPECT_EQ(t.errors, "warning: reset inside a layout: the figure ends first\n"
                         "warning: close inside a layout: the figure ends first\n");
 }
