@@ -427,10 +427,10 @@ int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, 
 void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with);
 
 /* Panels. gnuplot_set_layout() starts a figure of rows x columns panels,
- * filled row by row (gnuplot's multiplot), with an optional title. The
- * margins are the same for every panel (10, 3, 3 and 3 characters), so that
- * the plot areas of a column share their left and right edges and those of a
- * row their top and bottom. The plots that follow go into the current panel,
+ * filled row by row (gnuplot's multiplot), with an optional title. With more
+ * than one, the margins are the same for every panel (10, 3, 3 and 3
+ * characters), so that the plot areas of a column share their left and right
+ * edges and those of a row their top and bottom. The plots that follow go into the current panel,
  * each with its title and curve style; lines you send between panels apply to
  * the panels that follow, and the settings from before the figure come back at
  * its end.
@@ -572,10 +572,11 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  * gnuplot_set_layout(): <file> takes gnuplot's settings from before:
  *     save set '<file>'
  *     set multiplot layout <rows>,<columns>[ title '<title>']
- *     set margins 10,3,3,3
+ *     set margins 10,3,3,3          (for more than one panel)
  *   where '<title>' (and '<label>', '<format>' below) is the text as <name>
  *   writes a file name, without the "./": 'it' . "'" . 's' for it's.
  * gnuplot_next_panel(), gnuplot_end_layout(): the panel's curves, or for none
+ *   (gnuplot_next_panel() only)
  *     set multiplot next
  *   as one plot line, a curve to a line, all but the last ending in ", \":
  *     plot <curve>, \

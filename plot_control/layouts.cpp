@@ -89,7 +89,8 @@ int keep_text_file(_GNUPLOT_CTRL_ *handle, const std::string &text) {
 
 // Sends what is left of the figure and ends gnuplot's multiplot.
 void finish_figure(_GNUPLOT_CTRL_ *handle, Layout &layout) {
-    send_panel(handle, layout);
+    if (!layout.curves.empty()) // no panel is left to skip
+        send_panel(handle, layout);
     CommandLine line;
     format_own_command(line, "unset multiplot");
     send_line(handle, line);
@@ -141,7 +142,8 @@ void set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title
     layout.panel = 0;
     start_panel(layout);
     format_own_command(margins, "%s", panel_margins);
-    if (send_line(handle, start))
+    // A single panel lines up with nothing: the caller's margins stay.
+    if (send_line(handle, start) && layout.panels > 1)
         send_line(handle, margins);
 }
 

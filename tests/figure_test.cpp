@@ -141,6 +141,8 @@ TEST(Layout, AResetOrCloseEndsTheFigureAndAnEmptyPanelIsSkipped) {
         gnuplot_plot_equation(h, "x", "b");
         gnuplot_set_layout(h, 12, 5, "t");
         gnuplot_plot_equation(h, "x", "c");
+        gnuplot_end_layout(h);
+        gnuplot_set_layout(h, 1, 1, nullptr); // one panel: the caller's margins stay
     });
     EXPECT_EQ(plain(t.sent), "save set '<file>'\n"
                              "set multiplot layout 3,1\n"
@@ -154,6 +156,10 @@ TEST(Layout, AResetOrCloseEndsTheFigureAndAnEmptyPanelIsSkipped) {
                              "set multiplot layout 12,5 title 't'\n"
                              "set margins 10,3,3,3\n"
                              "plot x title \"c\" with points\n"
+                             "unset multiplot\n"
+                             "load '<file>'\n"
+                             "save set '<file>'\n"
+                             "set multiplot layout 1,1\n"
                              "unset multiplot\n"
                              "load '<file>'\n");
     EXPECT_EQ(t.errors, "warning: reset inside a layout: the figure ends first\n"
