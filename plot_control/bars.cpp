@@ -97,9 +97,16 @@ void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const
             handle, static_cast<std::size_t>(count),
             [&](std::size_t i, double *out) {
                 const double x = static_cast<double>(i);
-                // One not finite keeps its slot and label, with no bar.
-                const double y = std::isfinite(values[i]) ? values[i] : 0;
-                return plot_control::box(out, x, y, x - plot_control::half_bar,
+                // One not finite keeps its label with a box of no size,
+                // which gnuplot leaves undrawn (an undefined value would
+                // lose the label, and a flat box draws its border), at the
+                // slot's outer edge so that the x range keeps the slot.
+                if (!std::isfinite(values[i])) {
+                    const double edge =
+                        i == 0 ? x - plot_control::half_bar : x + plot_control::half_bar;
+                    return plot_control::box(out, x, 0, edge, edge);
+                }
+                return plot_control::box(out, x, values[i], x - plot_control::half_bar,
                                          x + plot_control::half_bar);
             },
             labels, title);

@@ -467,8 +467,9 @@ void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format);
 
 /* One filled bar per value, from 0 to the value at x = i, labels[i] under it
  * exactly as written (quotes, %, backslashes, _ ^ @ & {}, UTF-8; null: none);
- * a value not finite draws none and keeps its label. The x tics stay noenhanced afterwards; the
- * curve style does not apply; a null title leaves the bars out of the key.
+ * a value not finite draws none and keeps its label. The x tics stay noenhanced
+ * afterwards, and are shown even after "unset tics" (gnuplot's "set xtics
+ * noenhanced" turns them on); the curve style does not apply; a null title leaves the bars out of the key.
  * Data files as for data plots. Refused for a label holding a line break. */
 void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const double *values,
                        int count, const char *title);
@@ -590,7 +591,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     set format x "% h" numeric
  * gnuplot_plot_bars(): <a> is c and the seven letters or digits that tag the
  *   handle, _ and a number of its own; the labels go as many to a line as fit;
- *   records of x, y, x - 0.4, x + 0.4, 0, y (y 0 when not finite):
+ *   records of x, y, x - 0.4, x + 0.4, 0, y (for y not finite x, 0, e, e, 0, 0,
+ *   e being x - 0.4 for the first bar, else x + 0.4):
  *     array <a>[<count>]
  *     <a>[1]='<label>';<a>[2]='<label>';...
  *     set xtics noenhanced

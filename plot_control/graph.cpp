@@ -54,7 +54,6 @@ void forget_graph(_GNUPLOT_CTRL_ *handle) {
     // The next plot begins a graph of either kind.
     handle->plot_count = 0;
     handle_of(handle).graph_verb = nullptr;
-    figure_replaced(handle);
 }
 
 } // namespace plot_control
@@ -63,8 +62,8 @@ void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
     plot_control::begin_call();
     if (handle == nullptr)
         return;
-    plot_control::end_layout_before(handle,
-                                    "warning: reset inside a layout: the figure ends first\n");
+    plot_control::end_layout_before(
+        handle, "warning: reset inside a layout: the figure ends first\n", true);
     plot_control::set_data_files_aside(handle);
     plot_control::forget_graph(handle);
 }

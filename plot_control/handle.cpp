@@ -99,7 +99,7 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     if (handle == nullptr)
         return;
     if (plot_control::is_opener(plot_control::handle_of(handle).process))
-        plot_control::end_layout_before(handle,
-                                        "warning: close inside a layout: the figure ends first\n");
+        plot_control::end_layout_before(
+            handle, "warning: close inside a layout: the figure ends first\n", false);
     plot_control::close_handle(*handle);
 }

@@ -13,16 +13,13 @@
 namespace plot_control {
 namespace {
 
-// Bins laid out in halves of the values, so that a range as wide as the
-// doubles themselves stays finite.
+// Bins by their edges, exactly as drawn: a value counts in the bin whose
+// [start, end) holds it, the largest in the last.
 struct Bins {
-    double half_low = 0, half_width = 0;
+    std::vector<double> edges; // bins + 1, ascending, finite
     std::vector<double> counts;
 
-    // Where bin i starts, at a fraction 0 and ends at 1, and its centre at 0.5.
-    double at(std::size_t i, double fraction) const {
-        return 2 * (half_low + (static_cast<double>(i) + fraction) * half_width);
-    }
+    double centre(std::size_t i) const { return edges[i] / 2 + edges[i + 1] / 2; }
 };
 
 // False when no value is finite.
@@ -38,30 +35,67 @@ bool finite_extent(const double *values, std::size_t count, double &low, double 
     return low <= high;
 }
 
+// One value: bins around it, or beside it where around would leave the
+// doubles.
+void widen(double &low, double &high) {
+    const double half = std::max(0.5, std::fabs(low) * 1e-9);
+    const double value = low;
+    low = value - half;
+    high = value + half;
+    if (!std::isfinite(high)) {
+        high = value;
+        low = value - 2 * half;
+    } else if (!std::isfinite(low)) {
+        low = value;
+        high = value + 2 * half;
+    }
+}
+
+// Each edge a weighted mean of the ends, which stays finite however wide
+// the range; rounding cannot make them descend.
+std::vector<double> edges_of(double low, double high, std::size_t bin_count) {
+    std::vector<double> edges(bin_count + 1);
+    const double bins = static_cast<double>(bin_count);
+    edges[0] = low;
+    for (std::size_t i = 1; i < bin_count; ++i) {
+        const double t = static_cast<double>(i) / bins;
+        edges[i] = std::max(edges[i - 1], low * (1 - t) + high * t);
+    }
+    edges[bin_count] = high;
+    return edges;
+}
+
+// The bin whose [start, end) holds value, the last holding the largest too:
+// the guess from the arithmetic, or a bin beside it, else a search (the
+// edges of a span of a few subnormals are far from any guess).
+std::size_t bin_of(const std::vector<double> &edges, double value, double guess) {
+    const std::size_t last = edges.size() - 2;
+    const auto holds = [&](std::size_t bin) {
+        return edges[bin] <= value && (bin == last || value < edges[bin + 1]);
+    };
+    const std::size_t near =
+        guess >= 1 ? static_cast<std::size_t>(std::min(guess, static_cast<double>(last))) : 0;
+    for (std::size_t bin : {near, near + 1, near - 1}) {
+        if (bin <= last && holds(bin))
+            return bin;
+    }
+    return static_cast<std::size_t>(std::upper_bound(edges.begin() + 1, edges.end() - 1, value) -
+                                    (edges.begin() + 1));
+}
+
 Bins count_into(const double *values, std::size_t count, std::size_t bin_count, double low,
                 double high) {
-    if (low == high) { // one value: bins around it
-        const double half = std::max(0.5, std::fabs(low) * 1e-9);
-        low -= half;
-        high += half;
-    }
+    if (low == high)
+        widen(low, high);
     Bins bins;
-    bins.half_low = low / 2;
-    const double half_span = high / 2 - low / 2;
-    bins.half_width = half_span / static_cast<double>(bin_count);
+    bins.edges = edges_of(low, high, bin_count);
     bins.counts.assign(bin_count, 0);
-    // A span of a few subnormals has no finite reciprocal: divide then.
-    const double per_half = static_cast<double>(bin_count) / half_span;
-    const bool multiply = std::isfinite(per_half);
-    const std::size_t last = bin_count - 1;
+    // In halves, so that a range as wide as the doubles stays finite.
+    const double per_half = static_cast<double>(bin_count) / (high / 2 - low / 2);
     for (std::size_t i = 0; i < count; ++i) {
         const double value = values[i];
-        if (!std::isfinite(value))
-            continue;
-        const double offset = value / 2 - bins.half_low;
-        const double at =
-            multiply ? offset * per_half : offset / half_span * static_cast<double>(bin_count);
-        bins.counts[std::min(static_cast<std::size_t>(at), last)] += 1;
+        if (std::isfinite(value))
+            bins.counts[bin_of(bins.edges, value, (value / 2 - low / 2) * per_half)] += 1;
     }
     return bins;
 }
@@ -88,8 +122,8 @@ void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int co
         plot_control::plot_boxes(
             handle, counted.counts.size(),
             [&](std::size_t i, double *out) {
-                return plot_control::box(out, counted.at(i, 0.5), counted.counts[i],
-                                         counted.at(i, 0), counted.at(i, 1));
+                return plot_control::box(out, counted.centre(i), counted.counts[i],
+                                         counted.edges[i], counted.edges[i + 1]);
             },
             nullptr, title);
     } catch (const std::bad_alloc &) {

@@ -51,6 +51,26 @@ void start_panel(Layout &layout) {
     layout.panel_verb = nullptr;
 }
 
+// The curve without its comment: gnuplot ends a line at a '#' outside
+// quotes, and in a plot line continued with '\\' the comment would run on
+// over the curves after it. On a line of its own the comment said nothing.
+std::string without_comment(const char *curve) {
+    char quote = 0;
+    for (const char *at = curve; *at != '\0'; ++at) {
+        if (quote == '"' && *at == '\\' && at[1] != '\0')
+            ++at; // an escaped character within double quotes
+        else if (quote != 0 && *at == quote)
+            quote = 0;
+        else if (quote == 0 && (*at == '\'' || *at == '"'))
+            quote = *at;
+        else if (quote == 0 && *at == '#') {
+            std::string kept(curve, at);
+            return kept.erase(kept.find_last_not_of(' ') + 1);
+        }
+    }
+    return curve;
+}
+
 bool format_layout(CommandLine &line, int rows, int columns, const char *title) {
     const std::string titled = title != nullptr ? " title " + gnuplot_string(title) : "";
     return format_own_command(line, "set multiplot layout %d,%d%s", rows, columns, titled.c_str());
@@ -102,23 +122,37 @@ std::string file_in_slot(const _GNUPLOT_CTRL_ *handle, int slot) {
     return gnuplot_string(handle->temp_files[slot]);
 }
 
+// What a save sends to draw the ended figure: the caller's settings kept,
+// the figure drawn from the settings from before it, and the caller's
+// settings back, so a save changes none of them. Empty when the files
+// cannot be made.
+std::string figure_draw(_GNUPLOT_CTRL_ *handle, const Layout &layout) {
+    if (layout.settings_slot < 0)
+        return "";
+    const int now_slot = keep_text_file(handle, "");
+    if (now_slot < 0)
+        return "";
+    const std::string now = file_in_slot(handle, now_slot);
+    const int script_slot = keep_text_file(
+        handle, "load " + file_in_slot(handle, layout.settings_slot) + "\n" + layout.replay);
+    if (script_slot < 0)
+        return "";
+    return "save set " + now + "; load " + file_in_slot(handle, script_slot) + "; load " + now;
+}
+
 void end_layout(_GNUPLOT_CTRL_ *handle) {
     Layout &layout = layout_of(handle);
     finish_figure(handle, layout); // recorded: the replay ends the multiplot too
     layout.open = false;
     forget_graph(handle); // the next plot starts a new graph
     try {
-        layout.script_slot =
-            layout.settings_slot < 0
-                ? -1
-                : keep_text_file(handle, "load " + file_in_slot(handle, layout.settings_slot) +
-                                             "\n" + layout.replay);
+        layout.draw = figure_draw(handle, layout);
     } catch (const std::bad_alloc &) {
-        layout.script_slot = -1;
+        layout.draw.clear();
     }
     layout.replay.clear();
     layout.replay.shrink_to_fit();
-    if (layout.script_slot < 0)
+    if (layout.draw.empty())
         warn("warning: cannot keep the figure: saves refuse it\n");
     layout.kept = true;
 }
@@ -136,6 +170,7 @@ void set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title
     format_own_command(settings, "save set '%s'", handle->temp_files[layout.settings_slot]);
     send_line(handle, settings);
     forget_graph(handle); // a figure is a new graph
+    figure_replaced(handle);
     layout.replay.clear();
     layout.open = true;
     layout.panels = static_cast<long long>(rows) * columns;
@@ -175,7 +210,7 @@ bool send_plot(_GNUPLOT_CTRL_ *handle, CommandLine &line, const char *verb) {
     }
     Layout &layout = layout_of(handle);
     try {
-        layout.curves.emplace_back(line.text + std::strlen(verb) + 1);
+        layout.curves.push_back(without_comment(line.text + std::strlen(verb) + 1));
     } catch (const std::bad_alloc &) {
         say("cannot allocate memory: plot not sent\n");
         return false;
@@ -196,16 +231,20 @@ void note_sent(_GNUPLOT_CTRL_ *handle, const CommandLine &line) {
     }
 }
 
-void end_layout_before(_GNUPLOT_CTRL_ *handle, const char *warning) {
+void end_layout_before(_GNUPLOT_CTRL_ *handle, const char *warning, bool keep) {
     Layout &layout = layout_of(handle);
     if (!layout.open)
         return;
     warn(warning);
-    layout.open = false; // nothing more to keep: the figure is not the graph after this
+    if (keep) {
+        end_layout(handle);
+        return;
+    }
+    layout.open = false; // nothing more to keep
     finish_figure(handle, layout);
 }
 
-const char *draw_command(const _GNUPLOT_CTRL_ *handle, std::string &command) {
+const char *draw_command(const _GNUPLOT_CTRL_ *handle) {
     const Layout &layout = handle_of(handle).figure.layout;
     if (layout.open) {
         say("a figure is being laid out: end it first: not saved\n");
@@ -213,12 +252,11 @@ const char *draw_command(const _GNUPLOT_CTRL_ *handle, std::string &command) {
     }
     if (!layout.kept)
         return "replot";
-    if (layout.script_slot < 0) {
+    if (layout.draw.empty()) {
         say("the figure could not be kept: not saved\n");
         return nullptr;
     }
-    command = "load " + file_in_slot(handle, layout.script_slot);
-    return command.c_str();
+    return layout.draw.c_str();
 }
 
 void figure_replaced(_GNUPLOT_CTRL_ *handle) {

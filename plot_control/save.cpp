@@ -50,8 +50,7 @@ int save_graph(Handle &handle, const char *file_name) {
         say("file name holds a line break: not saved\n");
         return -1;
     }
-    std::string figure;
-    const char *draw_figure = draw_command(&handle.record, figure);
+    const char *draw_figure = draw_command(&handle.record);
     if (draw_figure == nullptr)
         return -1;
     CommandLine terminal, draw, unset_output, restore;

@@ -26,8 +26,10 @@ struct Layout {
     // save after the figure ended draws it again from these.
     std::string replay;
     int settings_slot = -1; // the data file holding gnuplot's settings from before
-    int script_slot = -1;   // the data file a save loads; -1 when it could not be made
-    bool kept = false;      // the ended figure is the graph: saves load the script
+    // What a save sends to draw the ended figure (by file names: a reset
+    // empties the table but leaves the files); empty when it could not be kept.
+    std::string draw;
+    bool kept = false; // the ended figure is the graph: saves draw it
 };
 
 struct Figure {
@@ -61,13 +63,14 @@ bool send_plot(_GNUPLOT_CTRL_ *handle, CommandLine &line, const char *verb);
 // Every line sent goes through here: inside a layout it is kept for saves.
 void note_sent(_GNUPLOT_CTRL_ *handle, const CommandLine &line);
 
-// A reset or close inside a layout ends the figure first, and says so.
-void end_layout_before(_GNUPLOT_CTRL_ *handle, const char *warning);
+// A reset or close inside a layout ends the figure first, and says so; a
+// reset keeps it for saves, as the end does.
+void end_layout_before(_GNUPLOT_CTRL_ *handle, const char *warning, bool keep);
 
-// A save draws the figure again while it is the graph: the command that
-// does ("load '<file>'"), else "replot". Null, with the message, inside a
-// layout, where gnuplot cannot change its terminal.
-const char *draw_command(const _GNUPLOT_CTRL_ *handle, std::string &command);
+// A save draws the figure again while it is the graph: the commands that
+// do, else "replot". Null, with the message, inside a layout, where
+// gnuplot cannot change its terminal.
+const char *draw_command(const _GNUPLOT_CTRL_ *handle);
 
 // The next plot begins a new graph: a finished figure is no longer it.
 void figure_replaced(_GNUPLOT_CTRL_ *handle);
