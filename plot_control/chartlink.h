@@ -430,12 +430,17 @@ void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with);
  * filled row by row (gnuplot's multiplot), with an optional title. With more
  * than one, the margins are the same for every panel (10, 3, 3 and 3
  * characters), so that the plot areas of a column share their left and right
- * edges and those of a row their top and bottom. The plots that follow go into the current panel,
+ * edges and those of a row their top and bottom; a colour box (a heatmap's,
+ * pm3d's) takes its room from its own panel's plot area ("unset colorbox", or
+ * for 2-D "set colorbox user origin graph 1.03, graph 0 size character 1.5,
+ * graph 1" with "set rmargin 10" sent after gnuplot_set_layout(), keeps the
+ * edges). The plots that follow go into the current panel,
  * each with its title and curve style; lines you send between panels apply to
  * the panels that follow, and the settings from before the figure come back at
  * its end.
  * gnuplot_next_panel() sends the panel's curves as one plot line (continued
- * with '\' after each curve) and moves on, and gnuplot_end_layout() sends the
+ * with '\' after each curve, so a comment, '#' outside quotes, is left out of
+ * a curve's line: it would run on over the curves after it) and moves on, and gnuplot_end_layout() sends the
  * last and ends the figure. One plot line reads each data file once, where
  * every replot reads all the earlier ones again: a one-panel layout is the way
  * to draw many curves.
@@ -444,11 +449,12 @@ void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with);
  * live curve (its frames replot); a reduced plot plots every point; a sync or a get answers for the lines sent so far
  * (the current panel's curves go at the next panel or the end); a save is
  * refused, as gnuplot cannot change its terminal within a multiplot; a reset
- * or close ends the figure first, with a warning. After the end, the next plot
- * starts a new graph; until then a save draws the whole figure again: the
- * settings from before the layout and every line sent from its start to its
- * end are kept in two more data files of the handle, so lines of yours sent
- * in the layout run again within a save. */
+ * or close ends the figure first, with a warning. After the end (a reset's
+ * too), the next plot starts a new graph; until then, resets included, a save
+ * draws the whole figure again: the settings from before the layout and every
+ * line sent from its start to its end are kept in three more data files of
+ * the handle, so lines of yours sent in the layout run again within a save,
+ * and the settings as they were when the save began come back after it. */
 
 /* Starts a figure; refused for rows or columns below 1 or inside a layout. */
 void gnuplot_set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title);
@@ -565,9 +571,9 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   <terminal> is pngcairo, svg, pdfcairo, epscairo or dumb, as the extension
  *   says; <var> is t and the seven letters or digits that tag the handle;
  *   <draw> is replot, or after gnuplot_end_layout() and before the next plot
- *     load '<file>'
- *   that file holding load '<file>' of the settings, then every line sent from
- *   gnuplot_set_layout() to gnuplot_end_layout().
+ *     save set '<now>'; load '<file>'; load '<now>'
+ *   <file> holding load '<file>' of the settings, then every line sent from
+ *   gnuplot_set_layout() to gnuplot_end_layout(); <now> a file of its own.
  * Inside a layout, the plots send no line: each curve's line, without its
  *   <verb> ("plot" or "splot"), waits for the panel's plot line.
  * gnuplot_set_layout(): <file> takes gnuplot's settings from before:
@@ -582,6 +588,7 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   as one plot line, a curve to a line, all but the last ending in ", \":
  *     plot <curve>, \
  *     <curve>
+ *   each <curve> up to a '#' outside quotes, without the blanks before it;
  *   then, from gnuplot_end_layout() and a reset or close inside a layout,
  *     unset multiplot
  *     load '<file>'
@@ -652,7 +659,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   "2-D and 3-D plots do not mix: reset first: plot not sent\n"
  *       any plot: a 2-D plot on a graph begun in 3-D, or back, before a reset
  *   "maximum # of temporary files reached (64): cannot open more"  (no newline)
- *       a data plot: CHARTLINK_MAX_TEMP_FILES files since open or reset
+ *       a data plot, gnuplot_set_layout(): CHARTLINK_MAX_TEMP_FILES files since
+ *       open or reset
  *   "cannot create temporary file: exiting plot"  (no newline)
  *       a data plot: its file cannot be created
  *   "cannot write temporary file: plot not sent\n"

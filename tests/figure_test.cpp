@@ -1,8 +1,11 @@
 // Curve styles, panels, time axes, bars and histograms: the lines sent to
 // the stand-in, and what the real gnuplot draws from them.
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -117,7 +120,9 @@ TEST(Layout, SendsEachPanelAsOnePlotLineAndKeepsTheFigureForSaves) {
                                                     "save set '<file>'\n" +
                                                         panels)
         << sent;
-    EXPECT_NE(sent.find("{set output './a.png'; load '<file>'} else {replot}"), std::string::npos);
+    EXPECT_NE(sent.find("{set output './a.png'; save set '<file>'; load '<file>'; load '<file>'} "
+                        "else {replot}"),
+              std::string::npos);
     EXPECT_EQ(sent.substr(sent.rfind("\n", sent.size() - 2) + 1),
               "plot x title \"after\" with lines lc rgb 'red'\n");
     EXPECT_EQ(plain(script), "load '<file>'\n" + panels);
@@ -136,7 +141,10 @@ TEST(Layout, AResetOrCloseEndsTheFigureAndAnEmptyPanelIsSkipped) {
     const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
         gnuplot_set_layout(h, 3, 1, nullptr);
         gnuplot_next_panel(h);
+        gnuplot_set_curve_style(h, "lines lc rgb '#f00' dt \"#\\\"\" # a comment");
         gnuplot_plot_equation(h, "x", "a");
+        gnuplot_plot_equation(h, "x", "a2"); // not swallowed by the comment
+        gnuplot_set_curve_style(h, nullptr);
         gnuplot_resetplot(h);
         gnuplot_plot_equation(h, "x", "b");
         gnuplot_set_layout(h, 12, 5, "t");
@@ -148,7 +156,8 @@ TEST(Layout, AResetOrCloseEndsTheFigureAndAnEmptyPanelIsSkipped) {
                              "set multiplot layout 3,1\n"
                              "set margins 10,3,3,3\n"
                              "set multiplot next\n"
-                             "plot x title \"a\" with points\n"
+                             "plot x title \"a\" with lines lc rgb '#f00' dt \"#\\\"\", \\\n"
+                             "x title \"a2\" with lines lc rgb '#f00' dt \"#\\\"\"\n"
                              "unset multiplot\n"
                              "load '<file>'\n"
                              "plot x title \"b\" with points\n"
@@ -171,7 +180,9 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
     const char *const broken[] = {"fine", "two\nlines"};
     const double heights[] = {3, -1, 0.5, NAN, 2};
     const double samples[] = {0, 1, 2, 3, 4, NAN, INFINITY, 4}, same[] = {5, 5},
-                 widest[] = {-1.7e308, 1.7e308}, tiny[] = {0, 0x1p-1072};
+                 widest[] = {-1.7e308, 1.7e308}, tiny[] = {0, 0x1p-1072},
+                 tenths[] = {0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0},
+                 largest[] = {DBL_MAX, DBL_MAX}, lowest[] = {-DBL_MAX};
     std::vector<std::vector<double>> data;
     const auto mark = test::files_made().size();
     const auto t = run_session([&](_GNUPLOT_CTRL_ *h) {
@@ -185,6 +196,9 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
         gnuplot_plot_histogram(h, same, 2, 1, nullptr);
         gnuplot_plot_histogram(h, widest, 2, 2, nullptr);
         gnuplot_plot_histogram(h, tiny, 2, 2, nullptr);
+        gnuplot_plot_histogram(h, tenths, 11, 10, nullptr);
+        gnuplot_plot_histogram(h, largest, 2, 3, nullptr);
+        gnuplot_plot_histogram(h, lowest, 1, 3, nullptr);
         gnuplot_plot_bars(h, labels, nullptr, 5, "t");
         gnuplot_plot_bars(h, nullptr, heights, 5, "t");
         gnuplot_plot_bars(h, labels, heights, 0, "t");
@@ -211,13 +225,16 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
                   " notitle with boxxyerror fillstyle solid\n"
                   "replot " +
                   boxes + " notitle with boxxyerror fillstyle solid\n" + "replot " + boxes +
+                  " notitle with boxxyerror fillstyle solid\n" + "replot " + boxes +
+                  " notitle with boxxyerror fillstyle solid\n" + "replot " + boxes +
+                  " notitle with boxxyerror fillstyle solid\n" + "replot " + boxes +
                   " notitle with boxxyerror fillstyle solid\n");
     EXPECT_EQ(t.errors, "bar label holds a line break: plot not sent\n"
                         "too many bins (at most 1000000): plot not sent\n");
-    ASSERT_EQ(data.size(), 5U);
+    ASSERT_EQ(data.size(), 8U);
     EXPECT_EQ(data[0], (std::vector<double>{0,   3,   -0.4, 0.4, 0,   3,   1,   -1,  0.6, 1.4,
                                             0,   -1,  2,    0.5, 1.6, 2.4, 0,   0.5, 3,   0,
-                                            2.6, 3.4, 0,    0,   4,   2,   3.6, 4.4, 0,   2}));
+                                            3.4, 3.4, 0,    0,   4,   2,   3.6, 4.4, 0,   2}));
     EXPECT_EQ(data[1], (std::vector<double>{0.5, 1, 0, 1, 0, 1, 1.5, 1, 1, 2, 0, 1,
                                             2.5, 1, 2, 3, 0, 1, 3.5, 3, 3, 4, 0, 3}));
     EXPECT_EQ(data[2], (std::vector<double>{5, 2, 4.5, 5.5, 0, 2}));
@@ -227,6 +244,24 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
         EXPECT_TRUE(std::isfinite(value));
     EXPECT_EQ(data[4][1], 1) << "subnormal values in their own bins";
     EXPECT_EQ(data[4][7], 1);
+    // Each value counts in the bin drawn around it, [start, end), the largest
+    // in the last; the edges finite and joined.
+    const std::pair<const double *, std::size_t> counted[] = {
+        {samples, 8}, {same, 2}, {widest, 2}, {tiny, 2}, {tenths, 11}, {largest, 2}, {lowest, 1}};
+    for (std::size_t set = 0; set < std::size(counted); ++set) {
+        const std::vector<double> &bins = data[set + 1];
+        for (std::size_t at = 0; at < bins.size(); at += 6) {
+            const bool last = at + 6 == bins.size();
+            const double start = bins[at + 2], end = bins[at + 3];
+            EXPECT_TRUE(std::isfinite(start) && std::isfinite(end) && start < end) << set;
+            EXPECT_EQ(start, at > 0 ? bins[at - 3] : start) << set;
+            const auto [values, count] = counted[set];
+            const auto held = std::count_if(values, values + count, [&](double value) {
+                return start <= value && (value < end || (last && value == end));
+            });
+            EXPECT_EQ(bins[at + 1], static_cast<double>(held)) << set << " bin " << at / 6;
+        }
+    }
 }
 
 TEST(TimeAxis, SetsTimeTicsOnANumericAxisAndBack) {
@@ -259,6 +294,8 @@ TEST(EndToEnd, FiguresDrawWhatTheySayAndReadBackExactly) {
     gnuplot_set_curve_style(h, "lines lc rgb '#0000ff' lw 3");
     gnuplot_plot_xy(h, x, y, 4, nullptr);
     gnuplot_end_layout(h);
+    gnuplot_cmd(h, "set xrange [-100:200]"); // the caller's, for what follows
+    gnuplot_resetplot(h);                    // the figure stays until the next plot
     EXPECT_EQ(gnuplot_save(h, saved.c_str()), 0) << gnuplot_last_error(h);
     gnuplot_cmd(h, "unset output");
     const auto count = [](const test::Image &picture, unsigned long colour, unsigned from,
@@ -275,17 +312,29 @@ TEST(EndToEnd, FiguresDrawWhatTheySayAndReadBackExactly) {
     EXPECT_EQ(count(drawn, 0xff0000, 200, 400), 0);
     EXPECT_GT(count(drawn, 0x0000ff, 200, 400), 100);
     EXPECT_EQ(count(drawn, 0x0000ff, 0, 200), 0);
-    EXPECT_EQ(test::png_size(saved), std::make_pair(640U, 480U));
+    const test::Image whole = test::read_png(saved); // both panels, not the last alone
+    ASSERT_EQ(whole.width, 640U);
+    EXPECT_GT(count(whole, 0xff0000, 0, 320), 100);
+    EXPECT_EQ(count(whole, 0xff0000, 320, 640), 0);
+    EXPECT_GT(count(whole, 0x0000ff, 320, 640), 100);
+    EXPECT_EQ(count(whole, 0x0000ff, 0, 320), 0);
+    gnuplot_cmd(h, "set output '/dev/null'");
+    gnuplot_plot_equation(h, "x", nullptr);
+    double left = 0; // the save kept the caller's range
+    EXPECT_EQ(gnuplot_get_number(h, "GPVAL_X_MIN", &left, -1), 0);
+    EXPECT_EQ(left, -100);
+    gnuplot_cmd(h, "set autoscale x");
+    gnuplot_resetplot(h);
 
     // Labels exactly as given, bars from 0 growing with their values.
-    const char *const labels[] = {"'it's'", "\"q\" 100% %d", "a\\b_^@&{} \xE2\x82\xAC"};
-    const double heights[] = {1, 2, 3};
+    const char *const labels[] = {"'it's'", "\"q\" 100% %d", "a\\b_^@&{} \xE2\x82\xAC", "none"};
+    const double heights[] = {1, 2, 3, NAN};
     const std::string bars = dir.path() + "/bars.png";
     gnuplot_cmd(h, "set output '%s'; set margins 0,0,0,0; unset border", bars.c_str());
     gnuplot_set_curve_style(h, nullptr);
-    gnuplot_plot_bars(h, labels, heights, 3, nullptr);
+    gnuplot_plot_bars(h, labels, heights, 4, nullptr);
     const char *tag = plot_control::handle_of(h).reply.tag;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         const char *text = nullptr;
         const std::string element = std::string(tag) + "_0[" + std::to_string(i + 1) + "]";
         ASSERT_EQ(gnuplot_get_text(h, element.c_str(), &text, -1), 0) << gnuplot_last_error(h);
@@ -297,11 +346,12 @@ TEST(EndToEnd, FiguresDrawWhatTheySayAndReadBackExactly) {
     gnuplot_cmd(h, "unset output");
     const test::Image bar_image = test::read_png(bars);
     std::vector<int> filled;
-    for (unsigned at : {400 / 6U, 400 / 2U, 400 * 5 / 6U})
+    for (unsigned at : {400 / 8U, 400 * 3 / 8U, 400 * 5 / 8U})
         filled.push_back(static_cast<int>(bar_image.height) -
                          count(bar_image, 0xffffff, at, at + 1));
     EXPECT_LT(filled[0], filled[1]);
     EXPECT_LT(filled[1], filled[2]);
+    EXPECT_EQ(count(bar_image, 0x9400d3, 300, 400), 0) << "the bar not finite drew something";
 
     // A time axis keeps the seconds exact; a histogram's counts read back.
     gnuplot_resetplot(h);
