@@ -27,7 +27,7 @@
  * operation sends, and "Messages", every message the library writes.
  *
  * Failure, for every operation:
- *   - Only gnuplot_sync(), gnuplot_save() and the gets return a status. A
+ *   - Only the operations of Hear back and Windows return a status. A
  *     failure or warning is one fixed message on standard error, with no
  *     prefix (see Messages; some end without a newline). gnuplot_last_message()
  *     and gnuplot_last_refused() tell the calling thread afterwards.
@@ -267,9 +267,9 @@ void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y
  * the answer is large: send through gnuplot_cmd() then. A sync with a
  * timeout_ms of 0 sends nothing and waits for nothing: 0 or 1 once gnuplot has
  * answered every request sent before, else -1, quietly (gnuplot_last_message()
- * is "") while gnuplot is busy, or with the message once it has ended. After a
- * line such as "pause mouse close", gnuplot, and so a sync, waits until the
- * user closes the plot window: the way to keep a window open until then. */
+ * is "") while gnuplot is busy, or with the message once it has ended. To keep
+ * a window until the user closes it, use gnuplot_wait_closed(), not "pause
+ * mouse close", which blocks gnuplot for good once the window is gone. */
 
 /* Returns once gnuplot has carried out every line sent before (data files
  * read, plots drawn): 1 for an error since the last request that reported one,
@@ -348,6 +348,72 @@ void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle);
  * made that is still there and frees the handle, even when the wait fails. It
  * allocates nothing and never waits on the answer pipe. */
 void gnuplot_close(_GNUPLOT_CTRL_ *handle);
+
+/* ---- 6. Windows -------------------------------------------------------- */
+
+/* Events. On a window terminal (qt, wxt, x11) gnuplot runs its key and mouse
+ * bindings whenever it waits for the next line. The library binds what it
+ * reports (see Lines sent), so each event comes back on the answer pipe
+ * beside the answers, in the order it happened, and waits in the handle (the
+ * last 4096) until gnuplot_next_event() hands it over; syncs, saves and gets
+ * go on working between events, and no `pause` is sent. Clicks of button 1 and
+ * the close are bound by the first gnuplot_next_event() (the close alone by
+ * gnuplot_wait_closed()): events before that are not heard. Like a request, a
+ * binding leaves gnuplot's `print` on standard error. A binding of your own
+ * for the same key or button, or "reset bind", replaces the library's. Button
+ * bindings do not fire on 3-D plots. A close that comes again before a plot
+ * (x11 reports a destroyed window's up to three times) counts once.
+ *
+ * Results: 0 when all went well; -1 when timeout_ms milliseconds pass first
+ * (a negative timeout_ms waits without limit), quietly, leaving nothing
+ * pending in gnuplot; -1 after a message when gnuplot has ended, and at once,
+ * sending nothing, for a null handle or argument. A live curve's waiting frame
+ * (see gnuplot_plot_live()) is sent on the way. */
+
+enum { GNUPLOT_EVENT_CLICK = 1, GNUPLOT_EVENT_KEY = 2, GNUPLOT_EVENT_CLOSE = 3 };
+
+/* One event of the plot window. */
+typedef struct gnuplot_event {
+    int type;      /* GNUPLOT_EVENT_CLICK, _KEY or _CLOSE */
+    int button;    /* a click's button, 1 to 3; else 0 */
+    int key;       /* a key's code, gnuplot's MOUSE_KEY (97 a, 13 Return, 27 Escape,
+                    * 1008 Left, 1050 F1...); else 0 */
+    int character; /* the key's character for a code below 256; else 0 */
+    double x, y;   /* the pointer in the first axes' coordinates (MOUSE_X,
+                    * MOUSE_Y); NaN for a close or where gnuplot gives none */
+} gnuplot_event;
+
+/* Also reports each key or button named in names, separated by blanks:
+ * gnuplot's key names ("a", "Return", "Left", "F1", "ctrl-a") or "Button2",
+ * "Button3". A bound key or button loses its built-in action (button 3 zooms).
+ * Returns as gnuplot_sync() does (no time limit): 1 when gnuplot refuses one. */
+int gnuplot_listen(_GNUPLOT_CTRL_ *handle, const char *names);
+
+/* Hands over the next click, key or close into *event: 0, or -1 when none
+ * comes within timeout_ms (0: only one already heard). */
+int gnuplot_next_event(_GNUPLOT_CTRL_ *handle, gnuplot_event *event, int timeout_ms);
+
+/* Returns 0 once the user has closed the plot window, and at once when there is
+ * none: no window terminal (asked of gnuplot), nothing plotted, or the close
+ * seen and no plot of the library's since (on x11, which reopens none, any). */
+int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
+
+/* Live data. gnuplot_plot_live() makes x and y the newest frame of the graph's
+ * live curve. Its first frame after open or a reset asks gnuplot for the
+ * terminal, then plots as gnuplot_plot_columns() of x and y (same line, title,
+ * style, file and refusals); each later one swaps the data file's contents in by
+ * rename (a zoom never reads half a frame) and sends replot and a request,
+ * without waiting. In a window only one frame is in flight: while gnuplot has
+ * not answered the one before, the new frame waits in the handle, replacing
+ * one waiting there, and goes out with the next frame, sync, event or wait
+ * that finds gnuplot done. On other terminals (gif animate: an image a frame)
+ * each frame waits for the one before: none is dropped. gnuplot's errors about
+ * frames come with the next sync. */
+
+/* Returns 0, or 1 when a waiting frame was dropped for this one; -1 after a
+ * refusal or message, at once for a null handle or array or a count below 1. */
+int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
+                      const char *title);
 
 /* ---- All in one call -------------------------------------------------- */
 
@@ -437,6 +503,18 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     set xlabel "<x_label>"
  *     set ylabel "<y_label>"
  *     plot "<file>"<t> with <style>
+ * gnuplot_listen(), gnuplot_next_event() and gnuplot_wait_closed(), the first
+ *   time each binding is needed, in <request>s of up to five bindings:
+ *     bind "Close" 'set print "/dev/fd/3";print "<tag>0WC<tag>";unset print'
+ *     bind "Button<b>" 'set print "/dev/fd/3";print sprintf("<tag>0WB<b> %.17g %.17g<tag>",MOUSE_X,MOUSE_Y);unset print'
+ *     bind "<key>" 'set print "/dev/fd/3";print sprintf("<tag>0WK%d %.17g %.17g<tag>",MOUSE_KEY,exists("MOUSE_X")?MOUSE_X:NaN,exists("MOUSE_Y")?MOUSE_Y:NaN);unset print'
+ *   <tag> being the seven letters or digits that tag the handle, after a c.
+ *   gnuplot_wait_closed() then a <request> for
+ *     exists("GPVAL_LAST_PLOT")?GPVAL_TERM:""
+ * gnuplot_plot_live(), the first frame: a <request> for GPVAL_TERM, the line
+ *   of gnuplot_plot_columns() for x and y, a <request>; every later frame sent:
+ *     replot
+ *     <request>
  * gnuplot_close(): no line; gnuplot reads the end of its input.
  */
 
@@ -474,7 +552,7 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   "cannot create temporary file: exiting plot"  (no newline)
  *       a data plot: its file cannot be created
  *   "cannot write temporary file: plot not sent\n"
- *       a data plot: its file cannot be written in full
+ *       a data plot or live frame: its file cannot be written in full
  *   "too many columns (at most 8): plot not sent\n"
  *       gnuplot_plot_columns(): over CHARTLINK_MAX_COLUMNS
  *   "splot takes 3 to 8 columns: plot not sent\n"
@@ -485,7 +563,7 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *       gnuplot_plot_grid(), gnuplot_splot_grid(): an x or y infinite, NaN, or so
  *       large that its cell is
  *   "cannot allocate memory: plot not sent\n"
- *       gnuplot_plot_xy_reduced()
+ *       gnuplot_plot_xy_reduced(), gnuplot_plot_live()
  *   "cannot keep every point for saves: they draw the reduced ones\n"  [w]
  *       gnuplot_plot_xy_reduced()
  *   "the last command is unfinished: cannot sync\n"
@@ -502,6 +580,20 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *       gnuplot_save(): an unknown extension
  *   "file name holds a line break: not saved\n"
  *       gnuplot_save()
+ *   "cannot bind this key name: not bound\n"
+ *       gnuplot_listen(): a name of other bytes than letters, digits, '-' and
+ *       '_', or longer than 32, unless one printable character but a blank, a
+ *       quote or a backslash
+ *   "the last command is unfinished: not bound\n"
+ *   "the last command is unfinished: no event read\n"
+ *   "the last command is unfinished: cannot wait for the window\n"
+ *   "the last command is unfinished: plot not sent\n"
+ *   "gnuplot has ended: not bound\n"
+ *   "gnuplot has ended: no event read\n"
+ *   "gnuplot has ended: cannot wait for the window\n"
+ *   "gnuplot has ended: plot not sent\n"
+ *       gnuplot_listen(), gnuplot_next_event(), gnuplot_wait_closed(),
+ *       gnuplot_plot_live()
  *   "problem closing communication to gnuplot\n"
  *       gnuplot_close(): the wait for gnuplot fails
  *

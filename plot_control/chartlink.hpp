@@ -183,6 +183,36 @@ public:
         check_answer(gnuplot_save(live(), detail::c_text(file_name).c_str()));
     }
 
+    // Also reports the keys and buttons named, blank-separated ("a Return
+    // Button3"); clicks of button 1 and the close are always reported.
+    void listen(std::string_view names) {
+        check_answer(gnuplot_listen(live(), detail::c_text(names).c_str()));
+    }
+
+    // The window's next click, key or close; nullopt when the limit passes
+    // first. Throws when gnuplot has ended.
+    std::optional<gnuplot_event> next_event(std::chrono::milliseconds limit = no_limit) {
+        gnuplot_event event{};
+        if (waited(gnuplot_next_event(live(), &event, detail::c_limit(limit))))
+            return event;
+        return std::nullopt;
+    }
+
+    // True once the user has closed the window (at once when there is none);
+    // false when the limit passes first. Throws when gnuplot has ended.
+    bool wait_closed(std::chrono::milliseconds limit = no_limit) {
+        return waited(gnuplot_wait_closed(live(), detail::c_limit(limit)));
+    }
+
+    // The newest frame of the graph's live curve; true when a frame waiting
+    // for gnuplot was dropped for it.
+    bool plot_live(const Values &x, const Values &y, const Title &title = std::nullopt) {
+        const int result = gnuplot_plot_live(live(), x.data(), y.data(), detail::count_of(x, y),
+                                             detail::c_title(title));
+        checked();
+        return result == 1;
+    }
+
 private:
     _GNUPLOT_CTRL_ *live() const {
         if (handle_ == nullptr)
@@ -209,6 +239,14 @@ private:
             throw Error(std::string("chartlink: ") + (*gnuplot_last_message() != '\0'
                                                           ? gnuplot_last_message()
                                                           : "gnuplot has not answered yet"));
+    }
+
+    // 0: true; -1 quietly (a time limit): false; else throws why the C
+    // layer failed.
+    static bool waited(int result) {
+        if (result != 0 && gnuplot_last_refused() != 0)
+            throw Error(std::string("chartlink: ") + gnuplot_last_message());
+        return result == 0;
     }
 
     _GNUPLOT_CTRL_ *handle_;

@@ -100,6 +100,13 @@ FILE *start_gnuplot(GnuplotProcess &process, int reply_write, char (&buffer)[PIP
     return stream;
 }
 
+bool gnuplot_has_exited(const GnuplotProcess &process) {
+    siginfo_t info{};
+    return is_opener(process) &&
+           waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == process.pid;
+}
+
 bool is_opener(const GnuplotProcess &process) {
     return process.opener_pid == getpid();
 }

@@ -26,6 +26,10 @@
 //      settings a reduced plot reads).
 // A V record comes on a line of its own before the R line, so that an error
 // in the value cannot skip the closing record.
+//   W  an event of the plot window, <n> 0 (no request's): a binding of
+//      window_events.cpp prints it whenever gnuplot runs it, between two
+//      commands, so it never splits another record. Its payload: "B<button>
+//      <x> <y>", "K<code> <x> <y>" or "C". Events queue beside the answers.
 //
 // Lines. A request is a blank line, then an opening line, at most 5 lines of
 // the operation's own (a save's four), and a closing line; a sync has no
@@ -89,6 +93,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <string_view>
 
 #include <fcntl.h>
@@ -142,6 +147,10 @@ bool next_record(ReplyChannel &reply, Record &record) {
 bool take_records(Handle &handle, unsigned long number, Answer &answer) {
     ReplyChannel &reply = handle.reply;
     for (Record record; next_record(reply, record);) {
+        if (record.kind == window_event_kind) {
+            take_window_event(handle, record.payload);
+            continue;
+        }
         const bool ours = record.number == number;
         if (record.kind == 'V' && ours) {
             answer.has_value = true;
@@ -161,28 +170,43 @@ bool take_records(Handle &handle, unsigned long number, Answer &answer) {
     return false;
 }
 
-// Waits for request `number`'s answer. Answers to earlier requests, late
-// after their wait gave up, are filed away on the way.
-Outcome wait_for_answer(Handle &handle, unsigned long number, const Deadline &deadline,
-                        Answer &answer) {
+} // namespace
+
+Outcome wait_on_channel(Handle &handle, const std::function<bool()> &done,
+                        const Deadline &deadline) {
     ReplyChannel &reply = handle.reply;
     for (;;) {
-        if (take_records(handle, number, answer))
+        if (done())
             return Outcome::answered;
         // The command pipe polls as an error once gnuplot has stopped
-        // reading; the reply pipe hangs up once no writer is left.
+        // reading; the reply pipe hangs up once no writer is left. A window's
+        // helper may hold both after gnuplot has gone: its exit is looked at
+        // every so often.
         pollfd watched[] = {{reply.read_fd, POLLIN, 0},
                             {fileno(handle.record.command_stream), 0, 0}};
-        const int ready = poll(watched, 2, deadline.left_ms());
+        const int left = deadline.left_ms();
+        const int ready = poll(watched, 2, left < 0 || left > 250 ? 250 : left);
         if (ready < 0 && errno != EINTR)
             return Outcome::ended;
         if (watched[0].revents & POLLIN)
             read_available(reply.read_fd, reply.unread);
         else if ((watched[0].revents & POLLHUP) || (watched[1].revents & (POLLERR | POLLHUP)))
             return Outcome::ended;
-        else if (ready == 0)
+        else if (ready == 0 && gnuplot_has_exited(handle.process))
+            return Outcome::ended;
+        else if (ready == 0 && deadline.left_ms() == 0)
             return Outcome::timed_out;
     }
+}
+
+namespace {
+
+// Waits for request `number`'s answer. Answers to earlier requests, late
+// after their wait gave up, are filed away on the way.
+Outcome wait_for_answer(Handle &handle, unsigned long number, const Deadline &deadline,
+                        Answer &answer) {
+    return wait_on_channel(
+        handle, [&] { return take_records(handle, number, answer); }, deadline);
 }
 
 // Lines are kept short: gnuplot reads its input a byte at a time.
@@ -354,8 +378,8 @@ void report_failure(Outcome outcome, const char *consequence) {
         say_formatted("the last command is unfinished: %s\n", consequence);
 }
 
-Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
-                    std::size_t between_count, const Deadline &deadline, Answer &answer) {
+Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *const between[],
+                     std::size_t between_count, const Deadline &deadline) {
     ReplyChannel &reply = handle.reply;
     if (!handle.commands.boundary.at_command_start())
         return Outcome::unfinished;
@@ -376,7 +400,15 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
         return gnuplot_has_ended(handle.record.command_stream) ? Outcome::ended
                                                                : Outcome::timed_out;
     reply.last_request = number;
-    return wait_for_answer(handle, number, deadline, answer);
+    return Outcome::answered;
+}
+
+Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const between[],
+                    std::size_t between_count, const Deadline &deadline, Answer &answer) {
+    const Outcome posted = post_request(handle, asked, between, between_count, deadline);
+    if (posted != Outcome::answered)
+        return posted;
+    return wait_for_answer(handle, handle.reply.last_request, deadline, answer);
 }
 
 } // namespace plot_control

@@ -57,6 +57,7 @@ int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
         return -1;
     plot_control::Handle &owner = plot_control::handle_of(handle);
     try {
+        plot_control::send_waiting_frame(owner, plot_control::Deadline(timeout_ms));
         const int result = plot_control::sync_with_gnuplot(owner, timeout_ms);
         plot_control::gnuplot_has_answered(owner.files, owner.reply.answered);
         return result;

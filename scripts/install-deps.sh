@@ -11,6 +11,8 @@ need() { # need <package> <test command...>
     "$@" >/dev/null 2>&1 || missing="$missing $package"
 }
 
+installed() { dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null | grep -q '^ii'; }
+
 need gnuplot-nox command -v gnuplot
 need cmake command -v cmake
 need g++ command -v g++
@@ -28,6 +30,15 @@ test | bench)
     need debhelper command -v dh
     need lintian command -v lintian
     [ "$(id -u)" = 0 ] || need fakeroot command -v fakeroot
+    # Windows under a virtual X server, for the gnuplot-qt that
+    # scripts/window-gnuplot.sh unpacks beside the machine's own.
+    need xvfb command -v Xvfb
+    need xdotool command -v xdotool
+    need libx11-dev test -f /usr/include/X11/Xlib.h
+    for package in libqt5core5a libqt5gui5 libqt5network5 libqt5printsupport5 libqt5svg5 \
+        libqt5widgets5 libwxgtk3.2-1 libwxbase3.2-1; do
+        need $package installed $package
+    done
     ;;
 esac
 if [ "${1:-demo}" = bench ]; then

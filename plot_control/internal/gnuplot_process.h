@@ -27,6 +27,9 @@ bool is_opener(const GnuplotProcess &process);
 // other than the opener, only closes. False when the wait fails.
 bool end_gnuplot(const GnuplotProcess &process, FILE *stream);
 
+// True once the opener's gnuplot process has exited (not yet waited for).
+bool gnuplot_has_exited(const GnuplotProcess &process);
+
 // gnuplot has ended, or stopped reading: the command pipe polls as an error.
 bool gnuplot_has_ended(FILE *command_stream);
 

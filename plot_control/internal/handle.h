@@ -12,6 +12,7 @@
 #include "internal/gnuplot_process.h"
 #include "internal/reduced_curve.h"
 #include "internal/reply_channel.h"
+#include "internal/window.h"
 
 namespace plot_control {
 
@@ -25,6 +26,8 @@ struct Handle {
     DataFiles files;
     const char *graph_verb = nullptr; // "plot" or "splot": began the graph; null before
     ReducedCurve reduced;
+    WindowEvents window;
+    LiveCurve live;
     DataBlock block;
 };
 static_assert(std::is_standard_layout_v<Handle>, "the record must convert to its handle");

@@ -6,6 +6,7 @@
 #define PLOT_CONTROL_REPLY_CHANNEL_H
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "internal/command_channel.h"
@@ -71,6 +72,16 @@ Outcome ask_gnuplot(Handle &handle, const Asked &asked, const CommandLine *const
 
 // Files away the answers that have arrived, without waiting.
 void read_arrived_answers(Handle &handle);
+
+// Sends a request as ask_gnuplot() does and returns without waiting for
+// its answer: answered here means sent, as request reply.last_request.
+Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *const between[],
+                     std::size_t between_count, const Deadline &deadline);
+
+// Takes in records until done() holds (answered), the deadline passes or
+// gnuplot ends.
+Outcome wait_on_channel(Handle &handle, const std::function<bool()> &done,
+                        const Deadline &deadline);
 
 } // namespace plot_control
 

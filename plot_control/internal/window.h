@@ -1,0 +1,52 @@
+// The plot window's events and the live curve: what a handle keeps of them;
+// provided by window_events.cpp and live_plots.cpp.
+#ifndef PLOT_CONTROL_WINDOW_H
+#define PLOT_CONTROL_WINDOW_H
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "chartlink.h"
+
+namespace plot_control {
+
+struct Handle;
+class Deadline;
+
+// The kind of an event's record on the reply channel (its number is 0,
+// which no request has): a binding prints it when gnuplot runs it.
+constexpr char window_event_kind = 'W';
+
+struct WindowEvents {
+    std::deque<gnuplot_event> queue; // heard, not yet handed over
+    bool close_bound = false;        // the bindings sent so far
+    bool clicks_bound = false;
+    bool closed = false;              // a Close has come
+    bool plotted_since_close = false; // and a plot went out after it
+};
+
+// One curve whose data each frame replaces: the newest frame goes out once
+// gnuplot has answered the request after the one before.
+struct LiveCurve {
+    std::string file;            // its data file, in the handle's table; "" before the first frame
+    bool window = false;         // drawn in a window, so frames may be dropped
+    unsigned long in_flight = 0; // the request sent after the last frame
+    bool waiting = false;        // a frame waits to be sent
+    std::vector<double> x, y;    // that frame
+};
+
+// Files an event's record, as a binding printed it.
+void take_window_event(Handle &handle, const std::string &payload);
+
+// A plot went out: a window closed before may open again.
+void window_may_reopen(Handle &handle);
+
+// Sends the live curve's waiting frame once gnuplot has answered the one
+// before, waiting for that no longer than deadline. False when gnuplot has
+// ended.
+bool send_waiting_frame(Handle &handle, const Deadline &deadline);
+
+} // namespace plot_control
+
+#endif

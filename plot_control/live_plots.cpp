@@ -1,0 +1,180 @@
+// The live curve: each frame replaces its data and has gnuplot replot, with
+// at most one frame in flight. In a window, a frame that comes while gnuplot
+// still draws the one before waits in the handle, and a newer one replaces
+// it: the frame on screen is never more than one behind the newest, and no
+// backlog builds in the pipe. On other terminals every frame is drawn.
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "internal/command_channel.h"
+#include "internal/data_files.h"
+#include "internal/data_writer.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/read_back.h"
+#include "internal/reply_channel.h"
+#include "internal/window.h"
+
+namespace plot_control {
+namespace {
+
+// The curve is on the graph: its file still in the table after no reset.
+int live_slot(const _GNUPLOT_CTRL_ *handle, const LiveCurve &live) {
+    for (int slot = 0; slot < handle->temp_file_count; ++slot) {
+        if (live.file == handle->temp_files[slot])
+            return slot;
+    }
+    return -1;
+}
+
+bool answered(const Handle &handle, unsigned long request) {
+    return handle.reply.answered >= request;
+}
+
+// The data file's new contents, swapped in whole by rename.
+bool replace_contents(Handle &handle, int slot, const double *x, const double *y,
+                      std::size_t count) {
+    NewDataFile file;
+    if (!make_data_file(file))
+        return false;
+    struct stat info {};
+    BlockWriter writer(handle.block, file.fd);
+    const bool written =
+        write_pair_rows(writer, x, y, count, nullptr) && fstat(file.fd, &info) == 0;
+    if (close(file.fd) != 0 || !written || rename(file.name, handle.live.file.c_str()) != 0) {
+        std::remove(file.name);
+        return false;
+    }
+    handle.files.table[slot] = {{info.st_dev, info.st_ino}, static_cast<std::size_t>(info.st_size)};
+    return true;
+}
+
+// replot and a request after it, not waited for.
+Outcome send_replot(Handle &handle) {
+    if (!handle.commands.boundary.at_command_start())
+        return Outcome::unfinished;
+    CommandLine replot;
+    std::strcpy(replot.text, "replot");
+    if (!send_line(&handle.record, replot))
+        return Outcome::ended;
+    const Outcome outcome = post_request(handle, {}, nullptr, 0, Deadline(-1));
+    if (outcome == Outcome::answered) {
+        handle.live.in_flight = handle.reply.last_request;
+        window_may_reopen(handle);
+    }
+    return outcome;
+}
+
+// -1 (said), or 0 once sent.
+int send_frame(Handle &handle, int slot, const double *x, const double *y, std::size_t count) {
+    if (!handle.commands.boundary.at_command_start()) {
+        report_failure(Outcome::unfinished, "plot not sent");
+        return -1;
+    }
+    if (!replace_contents(handle, slot, x, y, count)) {
+        say("cannot write temporary file: plot not sent\n");
+        return -1;
+    }
+    const Outcome outcome = send_replot(handle);
+    if (outcome != Outcome::answered) {
+        report_failure(outcome, "plot not sent");
+        return -1;
+    }
+    return 0;
+}
+
+// The first frame: the curve's plot, after learning whether it goes to a
+// window.
+int first_frame(Handle &handle, const double *x, const double *y, int count, const char *title) {
+    _GNUPLOT_CTRL_ *record = &handle.record;
+    Answer answer;
+    if (!value_of(handle, {Asked::text, "GPVAL_TERM"}, -1, answer)) {
+        report_failure(answer.outcome == Outcome::answered ? Outcome::ended : answer.outcome,
+                       "plot not sent");
+        return -1;
+    }
+    const int before = record->temp_file_count;
+    const double *const columns[] = {x, y};
+    gnuplot_plot_columns(record, columns, 2, count, title);
+    if (gnuplot_last_refused() != 0 || record->temp_file_count != before + 1)
+        return -1;
+    LiveCurve &live = handle.live;
+    live.file = record->temp_files[before];
+    live.window = answer.value == "qt" || answer.value == "wxt" || answer.value == "x11";
+    live.waiting = false;
+    if (post_request(handle, {}, nullptr, 0, Deadline(-1)) != Outcome::answered) {
+        report_failure(Outcome::ended, "plot not sent");
+        return -1;
+    }
+    live.in_flight = handle.reply.last_request;
+    return 0;
+}
+
+int plot_live(Handle &handle, const double *x, const double *y, int count, const char *title) {
+    LiveCurve &live = handle.live;
+    const int slot = live_slot(&handle.record, live);
+    if (slot == -1)
+        return first_frame(handle, x, y, count, title);
+    const auto size = static_cast<std::size_t>(count);
+    read_arrived_answers(handle);
+    if (!live.window && !answered(handle, live.in_flight)) {
+        const Outcome outcome = wait_on_channel(
+            handle, [&] { return read_arrived_answers(handle), answered(handle, live.in_flight); },
+            Deadline(-1));
+        if (outcome != Outcome::answered) {
+            report_failure(outcome, "plot not sent");
+            return -1;
+        }
+    }
+    if (answered(handle, live.in_flight)) {
+        const bool replaced = live.waiting; // this newer frame goes instead
+        live.waiting = false;
+        const int sent = send_frame(handle, slot, x, y, size);
+        return sent == 0 && replaced ? 1 : sent;
+    }
+    const bool dropped = live.waiting;
+    live.x.assign(x, x + size);
+    live.y.assign(y, y + size);
+    live.waiting = true;
+    return dropped ? 1 : 0;
+}
+
+} // namespace
+
+bool send_waiting_frame(Handle &handle, const Deadline &deadline) {
+    LiveCurve &live = handle.live;
+    const int slot = live_slot(&handle.record, live);
+    if (!live.waiting || slot == -1)
+        return true;
+    const Outcome outcome = wait_on_channel(
+        handle, [&] { return read_arrived_answers(handle), answered(handle, live.in_flight); },
+        deadline);
+    if (outcome == Outcome::ended)
+        return false;
+    if (outcome == Outcome::timed_out)
+        return true;
+    if (!handle.commands.boundary.at_command_start())
+        return true;      // it waits for the caller's command to end
+    live.waiting = false; // a frame that cannot be written is dropped
+    return !replace_contents(handle, slot, live.x.data(), live.y.data(), live.x.size()) ||
+           send_replot(handle) != Outcome::ended;
+}
+
+} // namespace plot_control
+
+int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
+                      const char *title) {
+    plot_control::begin_call();
+    if (handle == nullptr || x == nullptr || y == nullptr || count < 1)
+        return -1;
+    try {
+        return plot_control::plot_live(plot_control::handle_of(handle), x, y, count, title);
+    } catch (const std::bad_alloc &) {
+        plot_control::say("cannot allocate memory: plot not sent\n");
+        return -1;
+    }
+}

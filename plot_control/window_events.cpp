@@ -1,0 +1,304 @@
+// The plot window's events. gnuplot runs a binding whenever it waits for its
+// next line; the library's bindings print a record of the event on the
+// reply channel, where it waits beside the answers until handed over. A
+// window's close is known only so: no variable of gnuplot's tells it.
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "internal/command_channel.h"
+#include "internal/handle.h"
+#include "internal/messages.h"
+#include "internal/read_back.h"
+#include "internal/reply_channel.h"
+#include "internal/window.h"
+
+namespace plot_control {
+namespace {
+
+constexpr std::size_t most_events_kept = 4096;
+constexpr std::size_t longest_key_name = 32;
+
+// set print "/dev/fd/3";print <record>;unset print: the channel is the print
+// target only while the binding runs, as during a request.
+std::string binding_for(const std::string &name, const std::string &printed) {
+    return "bind \"" + name + "\" 'set print \"/dev/fd/3\";print " + printed + ";unset print'";
+}
+
+// The record's text, made whole by sprintf before anything is printed, so
+// that a failing item never leaves half a line on the channel.
+std::string event_record(const ReplyChannel &reply, const std::string &payload_format,
+                         const char *arguments) {
+    const std::string tag = reply.tag;
+    return "sprintf(\"" + tag + "0" + window_event_kind + payload_format + tag + "\"," + arguments +
+           ")";
+}
+
+std::string click_binding(const ReplyChannel &reply, int button) {
+    const std::string number = std::to_string(button);
+    return binding_for("Button" + number,
+                       event_record(reply, "B" + number + " %.17g %.17g", "MOUSE_X,MOUSE_Y"));
+}
+
+// Where the pointer was: not defined for every key on every plot.
+std::string key_binding(const ReplyChannel &reply, const std::string &name) {
+    return binding_for(name, event_record(reply, "K%d %.17g %.17g",
+                                          "MOUSE_KEY,exists(\"MOUSE_X\")?MOUSE_X:NaN,"
+                                          "exists(\"MOUSE_Y\")?MOUSE_Y:NaN"));
+}
+
+std::string close_binding(const ReplyChannel &reply) {
+    const std::string tag = reply.tag;
+    return binding_for("Close", "\"" + tag + "0" + window_event_kind + "C" + tag + "\"");
+}
+
+bool valid_key_name(const std::string &name) {
+    if (name.size() == 1)
+        return std::isgraph(static_cast<unsigned char>(name[0])) != 0 &&
+               std::strchr("'\"\\", name[0]) == nullptr;
+    if (name.empty() || name.size() > longest_key_name)
+        return false;
+    for (const char c : name) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '-' && c != '_')
+            return false;
+    }
+    return true;
+}
+
+// button 2 or 3 for "Button2" or "Button3", else 0.
+int button_named(const std::string &name) {
+    return name == "Button2" ? 2 : name == "Button3" ? 3 : 0;
+}
+
+// Sends bindings in requests of up to five, as a save's lines go: 0, 1 with
+// gnuplot's message, or -1 (said).
+int send_bindings(Handle &handle, const std::vector<std::string> &bindings,
+                  const char *consequence) {
+    ReplyChannel &reply = handle.reply;
+    reply.last_error.clear();
+    for (std::size_t first = 0; first < bindings.size(); first += 5) {
+        CommandLine lines[5];
+        const CommandLine *between[5];
+        std::size_t count = 0;
+        for (; count < 5 && first + count < bindings.size(); ++count) {
+            if (!format_own_command(lines[count], "%s", bindings[first + count].c_str()))
+                return -1;
+            between[count] = &lines[count];
+        }
+        Answer answer;
+        const Outcome outcome = ask_gnuplot(handle, {}, between, count, Deadline(-1), answer);
+        if (outcome != Outcome::answered) {
+            report_failure(outcome, consequence);
+            return -1;
+        }
+        if (!answer.error.empty()) {
+            reply.last_error = std::move(answer.error);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// Binds the close, and with clicks button 1, once per handle.
+int bind_window(Handle &handle, bool clicks, const char *consequence) {
+    WindowEvents &window = handle.window;
+    std::vector<std::string> bindings;
+    if (!window.close_bound)
+        bindings.push_back(close_binding(handle.reply));
+    if (clicks && !window.clicks_bound)
+        bindings.push_back(click_binding(handle.reply, 1));
+    if (bindings.empty())
+        return 0;
+    const int result = send_bindings(handle, bindings, consequence);
+    if (result == -1)
+        return -1;
+    window.close_bound = true;
+    window.clicks_bound = window.clicks_bound || clicks;
+    return 0;
+}
+
+int listen_to(Handle &handle, const char *names) {
+    std::vector<std::string> bindings;
+    for (const char *at = names; *at != '\0';) {
+        const std::size_t blanks = std::strspn(at, " \t");
+        const std::size_t length = std::strcspn(at + blanks, " \t");
+        const std::string name(at + blanks, length);
+        at += blanks + length;
+        if (name.empty())
+            continue;
+        if (!valid_key_name(name)) {
+            say("cannot bind this key name: not bound\n");
+            return -1;
+        }
+        const int button = button_named(name);
+        bindings.push_back(button != 0 ? click_binding(handle.reply, button)
+                                       : key_binding(handle.reply, name));
+    }
+    if (bind_window(handle, true, "not bound") == -1)
+        return -1;
+    return send_bindings(handle, bindings, "not bound");
+}
+
+double number_or_nan(const char *&at) {
+    char *end = nullptr;
+    const double value = std::strtod(at, &end);
+    if (end == at)
+        return NAN;
+    at = end;
+    return value;
+}
+
+// "B<button> <x> <y>", "K<code> <x> <y>" or "C".
+bool read_event(const std::string &payload, gnuplot_event &event) {
+    event = {};
+    event.x = event.y = NAN;
+    const char *at = payload.c_str();
+    const char kind = *at++;
+    if (kind == 'C') {
+        event.type = GNUPLOT_EVENT_CLOSE;
+        return true;
+    }
+    char *end = nullptr;
+    const long code = std::strtol(at, &end, 10);
+    if (end == at || (kind != 'B' && kind != 'K'))
+        return false;
+    at = end;
+    event.x = number_or_nan(at);
+    event.y = number_or_nan(at);
+    if (kind == 'B') {
+        event.type = GNUPLOT_EVENT_CLICK;
+        event.button = static_cast<int>(code);
+    } else {
+        event.type = GNUPLOT_EVENT_KEY;
+        event.key = static_cast<int>(code);
+        event.character = code > 0 && code < 256 ? static_cast<int>(code) : 0;
+    }
+    return true;
+}
+
+// Gone: closed, and no plot since that would open it again (x11 does not).
+bool window_gone(const WindowEvents &window, bool reopens) {
+    return window.closed && !(reopens && window.plotted_since_close);
+}
+
+Outcome wait_for_events(Handle &handle, const Deadline &deadline,
+                        const std::function<bool()> &enough) {
+    return wait_on_channel(
+        handle,
+        [&] {
+            read_arrived_answers(handle);
+            send_waiting_frame(handle, Deadline(0));
+            return enough();
+        },
+        deadline);
+}
+
+int next_event(Handle &handle, gnuplot_event &event, int timeout_ms) {
+    if (bind_window(handle, true, "no event read") == -1)
+        return -1;
+    std::deque<gnuplot_event> &queue = handle.window.queue;
+    const Outcome outcome =
+        wait_for_events(handle, Deadline(timeout_ms), [&] { return !queue.empty(); });
+    if (!queue.empty()) {
+        event = queue.front();
+        queue.pop_front();
+        return 0;
+    }
+    if (outcome == Outcome::ended)
+        report_failure(Outcome::ended, "no event read");
+    return -1;
+}
+
+bool is_window_terminal(const std::string &terminal) {
+    return terminal == "qt" || terminal == "wxt" || terminal == "x11";
+}
+
+int wait_closed(Handle &handle, int timeout_ms) {
+    const char *const consequence = "cannot wait for the window";
+    if (window_gone(handle.window, false))
+        return 0; // closed, and nothing plotted since
+    const Deadline deadline(timeout_ms);
+    if (!send_waiting_frame(handle, deadline)) {
+        report_failure(Outcome::ended, consequence);
+        return -1;
+    }
+    Answer answer;
+    if (!value_of(handle, {Asked::text, "exists(\"GPVAL_LAST_PLOT\")?GPVAL_TERM:\"\""},
+                  deadline.left_ms(), answer)) {
+        if (answer.outcome == Outcome::ended || answer.outcome == Outcome::unfinished)
+            report_failure(answer.outcome, consequence);
+        return -1;
+    }
+    if (!is_window_terminal(answer.value))
+        return 0;
+    if (bind_window(handle, false, consequence) == -1)
+        return -1;
+    const bool reopens = answer.value != "x11";
+    const Outcome outcome =
+        wait_for_events(handle, deadline, [&] { return window_gone(handle.window, reopens); });
+    if (outcome == Outcome::answered)
+        return 0;
+    if (outcome == Outcome::ended)
+        report_failure(outcome, consequence);
+    return -1;
+}
+
+} // namespace
+
+void take_window_event(Handle &handle, const std::string &payload) {
+    WindowEvents &window = handle.window;
+    gnuplot_event event;
+    if (!read_event(payload, event))
+        return;
+    if (event.type == GNUPLOT_EVENT_CLOSE) {
+        if (window_gone(window, true))
+            return; // the same close again
+        window.closed = true;
+        window.plotted_since_close = false;
+    }
+    if (window.queue.size() == most_events_kept)
+        window.queue.pop_front();
+    window.queue.push_back(event);
+}
+
+void window_may_reopen(Handle &handle) {
+    handle.window.plotted_since_close = true;
+}
+
+} // namespace plot_control
+
+int gnuplot_listen(_GNUPLOT_CTRL_ *handle, const char *names) {
+    plot_control::begin_call();
+    if (handle == nullptr || names == nullptr)
+        return -1;
+    try {
+        return plot_control::listen_to(plot_control::handle_of(handle), names);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+}
+
+int gnuplot_next_event(_GNUPLOT_CTRL_ *handle, gnuplot_event *event, int timeout_ms) {
+    plot_control::begin_call();
+    if (handle == nullptr || event == nullptr)
+        return -1;
+    try {
+        return plot_control::next_event(plot_control::handle_of(handle), *event, timeout_ms);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+}
+
+int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
+    plot_control::begin_call();
+    if (handle == nullptr)
+        return -1;
+    try {
+        return plot_control::wait_closed(plot_control::handle_of(handle), timeout_ms);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+}

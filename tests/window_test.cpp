@@ -1,0 +1,264 @@
+// Windows under a virtual X server of the test's own, with the gnuplot-qt
+// that scripts/window-gnuplot.sh unpacks (qt, wxt and x11 terminals), driven
+// by xdotool as a user would: clicks, keys, closes, resizes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <X11/Xlib.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "chartlink.hpp"
+#include "support.h"
+#include "virtual_display.h"
+
+namespace {
+
+// Every wait in these tests is a hang guard, not a judgement of speed.
+constexpr int guard_ms = test::display_guard_ms;
+
+std::string output_of(const std::string &command) {
+    std::string text;
+    if (FILE *pipe = popen(("timeout 20 " + command).c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+            text += buffer;
+        pclose(pipe);
+    }
+    return text;
+}
+
+void xdotool(const std::string &arguments) {
+    ASSERT_EQ(std::system(("timeout 20 xdotool " + arguments).c_str()), 0) << arguments;
+}
+
+// What a window manager's close button sends.
+void ask_to_close(unsigned long window) {
+    Display *display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XCloseDisplay(display);
+}
+
+// Where the canvas starts inside each terminal's 640x480 window.
+struct Terminal {
+    const char *name;
+    int left, top;
+};
+const Terminal terminals[] = {{"x11", 0, 0}, {"qt", 1, 41}};
+
+// A handle on the window gnuplot, in a display of its own.
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest()
+        : path_("PATH", std::string(WINDOW_GNUPLOT_DIR) + ":" + std::getenv("PATH")),
+          display_env_("DISPLAY", display_.name()),
+          runtime_("XDG_RUNTIME_DIR", runtime_dir_.path()), home_("HOME", runtime_dir_.path()) {}
+    ~WindowTest() override { gnuplot_close(handle_); }
+
+    // Plots y = x over [0:10] x [0:10] in a window titled uniquely; its id.
+    unsigned long open_window(const Terminal &terminal) {
+        handle_ = gnuplot_init();
+        title_ = "chartlink-test-" + std::to_string(getpid()) + "-" + terminal.name;
+        gnuplot_cmd(handle_, "set terminal %s size 640,480 title '%s'", terminal.name,
+                    title_.c_str());
+        gnuplot_cmd(handle_, "set xrange [0:10]; set yrange [0:10]");
+        gnuplot_plot_equation(handle_, "x", nullptr);
+        EXPECT_EQ(gnuplot_sync(handle_, guard_ms), 0);
+        const std::string found = output_of("xdotool search --sync --onlyvisible --name " + title_);
+        return std::strtoul(found.c_str(), nullptr, 10);
+    }
+
+    double number(const char *expression) {
+        double value = NAN;
+        EXPECT_EQ(gnuplot_get_number(handle_, expression, &value, guard_ms), 0) << expression;
+        return value;
+    }
+
+    // Moves the pointer to graph point (x, y) in the window.
+    void point_at(unsigned long window, const Terminal &terminal, double x, double y) {
+        const double units_x = number("GPVAL_TERM_XSIZE/GPVAL_TERM_SCALE"),
+                     units_y = number("GPVAL_TERM_YSIZE/GPVAL_TERM_SCALE");
+        const double left = number("GPVAL_TERM_XMIN"), right = number("GPVAL_TERM_XMAX");
+        const double bottom = number("GPVAL_TERM_YMIN"), top = number("GPVAL_TERM_YMAX");
+        const auto px =
+            static_cast<int>(terminal.left + (left + x / 10 * (right - left)) * 640 / units_x);
+        const auto py = static_cast<int>(terminal.top + 480 -
+                                         (bottom + y / 10 * (top - bottom)) * 480 / units_y);
+        xdotool("mousemove --window " + std::to_string(window) + " " + std::to_string(px) + " " +
+                std::to_string(py));
+    }
+
+    gnuplot_event next() {
+        gnuplot_event event{};
+        EXPECT_EQ(gnuplot_next_event(handle_, &event, guard_ms), 0) << gnuplot_last_message();
+        return event;
+    }
+
+    test::VirtualDisplay display_;
+    test::TempDir runtime_dir_;
+    test::ScopedEnv path_, display_env_, runtime_, home_;
+    _GNUPLOT_CTRL_ *handle_ = nullptr;
+    std::string title_;
+};
+
+// Clicks at a known point, keys, a get between them and a close, in order,
+// while the caller's own print file is in force.
+TEST_F(WindowTest, ClicksKeysAndCloseArriveInOrderBesideAnswers) {
+    for (const Terminal &terminal : terminals) {
+        SCOPED_TRACE(terminal.name);
+        handle_ = nullptr;
+        const unsigned long window = open_window(terminal);
+        ASSERT_NE(window, 0u);
+        ASSERT_EQ(gnuplot_listen(handle_, "a Return Left"), 0);
+        gnuplot_cmd(handle_, "set print '%s/printed'", runtime_dir_.path().c_str());
+        point_at(window, terminal, 3, 7);
+        xdotool("click 1");
+        const gnuplot_event click = next();
+        EXPECT_EQ(click.type, GNUPLOT_EVENT_CLICK);
+        EXPECT_EQ(click.button, 1);
+        EXPECT_NEAR(click.x, 3, 0.1);
+        EXPECT_NEAR(click.y, 7, 0.1);
+        EXPECT_EQ(number("6*7"), 42); // answers still come between events
+        xdotool("key a Return Left");
+        for (const int code : {97, 13, 1008}) {
+            const gnuplot_event key = next();
+            EXPECT_EQ(key.type, GNUPLOT_EVENT_KEY);
+            EXPECT_EQ(key.key, code);
+            EXPECT_EQ(key.character, code < 256 ? code : 0);
+        }
+        ask_to_close(window);
+        EXPECT_EQ(next().type, GNUPLOT_EVENT_CLOSE);
+        EXPECT_EQ(gnuplot_wait_closed(handle_, guard_ms), 0);
+        EXPECT_EQ(gnuplot_wait_closed(handle_, 0), 0); // no window any more
+        gnuplot_event none{};
+        EXPECT_EQ(gnuplot_next_event(handle_, &none, 300), -1);
+        EXPECT_STREQ(gnuplot_last_message(), "");
+        gnuplot_close(handle_);
+    }
+    handle_ = nullptr;
+}
+
+// x11 reports a destroyed window's close three times: one event.
+TEST_F(WindowTest, RepeatedCloseCountsOnce) {
+    const unsigned long window = open_window(terminals[0]);
+    gnuplot_event event{};
+    ASSERT_EQ(gnuplot_next_event(handle_, &event, 0), -1); // binds
+    xdotool("windowclose " + std::to_string(window));
+    EXPECT_EQ(next().type, GNUPLOT_EVENT_CLOSE);
+    // No request here: gnuplot 5.4 may lose bytes of the next line it reads
+    // after its x11 window is destroyed.
+    EXPECT_EQ(gnuplot_next_event(handle_, &event, 500), -1);
+}
+
+// A wait that runs out leaves gnuplot free; zoom (button 3) still works
+// with clicks of button 1 reported.
+TEST_F(WindowTest, TimeoutLeavesGnuplotFreeAndZoomWorks) {
+    const Terminal &terminal = terminals[0];
+    const unsigned long window = open_window(terminal);
+    EXPECT_EQ(gnuplot_wait_closed(handle_, 200), -1);
+    EXPECT_STREQ(gnuplot_last_message(), "");
+    EXPECT_EQ(number("2+2"), 4);
+    gnuplot_event event{};
+    EXPECT_EQ(gnuplot_next_event(handle_, &event, 0), -1);
+    point_at(window, terminal, 2, 2);
+    xdotool("click 3");
+    point_at(window, terminal, 5, 5);
+    xdotool("click 3");
+    gnuplot_cmd(handle_, "replot");
+    EXPECT_NEAR(number("GPVAL_X_MAX"), 5, 0.2);
+}
+
+// Frames faster than gnuplot draws, a resize among them: nothing backs up,
+// and once synced the newest frame is the one drawn.
+TEST_F(WindowTest, LiveCurveDropsWaitingFramesAndEndsOnTheNewest) {
+    const unsigned long window = open_window(terminals[1]);
+    gnuplot_resetplot(handle_); // the live curve alone on the graph
+    std::vector<double> x(10000), y(10000);
+    for (int frame = 0; frame < 120; ++frame) {
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            x[i] = static_cast<double>(i) / 1000;
+            y[i] = 5 + 4 * std::sin(x[i] + frame * 0.1) * (frame + 1) / 120;
+        }
+        ASSERT_GE(gnuplot_plot_live(handle_, x.data(), y.data(), 10000, "live"), 0);
+        if (frame == 60)
+            xdotool("windowsize " + std::to_string(window) + " 900 700");
+    }
+    ASSERT_EQ(gnuplot_sync(handle_, guard_ms), 0);
+    double newest = 0;
+    for (const double value : y)
+        newest = std::max(newest, value);
+    EXPECT_DOUBLE_EQ(number("GPVAL_DATA_Y_MAX"), newest);
+    EXPECT_EQ(test::left_behind().size(), 1u); // the live curve's one data file
+}
+
+} // namespace
+
+// No window at all: a file terminal (every frame drawn, one per call) and a
+// gnuplot that has ended.
+TEST(WindowlessTest, FileTerminalsAndEndedGnuplot) {
+    test::TempDir dir;
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(gnuplot_wait_closed(handle, guard_ms), 0); // nothing plotted
+    gnuplot_cmd(handle, "set terminal gif animate size 64,48; set output '%s/live.gif'",
+                dir.path().c_str());
+    const double x[] = {0, 1, 2};
+    for (int frame = 0; frame < 5; ++frame) {
+        const double y[] = {0, 1.0 * frame, 2};
+        EXPECT_EQ(gnuplot_plot_live(handle, x, y, 3, nullptr), 0);
+    }
+    gnuplot_cmd(handle, "set output");
+    EXPECT_EQ(gnuplot_sync(handle, guard_ms), 0);
+    const std::string gif = test::read_file(dir.path() + "/live.gif");
+    std::size_t frames = 0;
+    for (std::size_t at = gif.find("\x21\xf9\x04"); at != std::string::npos;
+         at = gif.find("\x21\xf9\x04", at + 1))
+        ++frames;
+    EXPECT_EQ(frames, 5u);
+    EXPECT_EQ(gnuplot_wait_closed(handle, guard_ms), 0); // gif: no window
+    EXPECT_EQ(gnuplot_listen(handle, "a'"), -1);
+    EXPECT_STREQ(gnuplot_last_message(), "cannot bind this key name: not bound");
+    EXPECT_EQ(gnuplot_listen(handle, "NoSuchKey"), 1);
+    gnuplot_cmd(handle, "exit");
+    gnuplot_event event{};
+    EXPECT_EQ(gnuplot_next_event(handle, &event, guard_ms), -1);
+    EXPECT_STREQ(gnuplot_last_message(), "gnuplot has ended: no event read");
+    EXPECT_EQ(gnuplot_wait_closed(handle, guard_ms), -1);
+    EXPECT_EQ(gnuplot_plot_live(handle, x, x, 3, nullptr), -1);
+    gnuplot_close(handle);
+    EXPECT_EQ(gnuplot_next_event(nullptr, &event, 0), -1);
+    EXPECT_EQ(gnuplot_wait_closed(nullptr, 0), -1);
+    EXPECT_EQ(gnuplot_listen(nullptr, "a"), -1);
+    EXPECT_EQ(gnuplot_plot_live(nullptr, x, x, 3, nullptr), -1);
+}
+
+// The C++ members: a false when nothing was dropped or the time ran out, a
+// throw once gnuplot has ended.
+TEST(WindowlessTest, CppMembersReturnOrThrow) {
+    chartlink::Gnuplot plot;
+    plot.send("set terminal dumb; set output '/dev/null'");
+    EXPECT_FALSE(plot.plot_live(std::vector<double>{0, 1}, std::vector<double>{1, 2}));
+    EXPECT_TRUE(plot.wait_closed(std::chrono::milliseconds(test::display_guard_ms)));
+    EXPECT_THROW(plot.plot_live(std::vector<double>{0}, std::vector<double>{0, 1}),
+                 chartlink::Error);
+    plot.send("exit");
+    EXPECT_THROW(plot.next_event(std::chrono::milliseconds(test::display_guard_ms)),
+                 chartlink::Error);
+}
