@@ -42,6 +42,8 @@ TEST(NullArguments, AreIgnoredWithoutAWord) {
                                                                                  cells};
     double number = 42;
     const char *text = "untouched";
+    gnuplot_event event{};
+    event.type = -1;
     _GNUPLOT_CTRL_ *h = nullptr; // the session's handle, given null texts and arrays
     const auto none = [](auto call) {
         return [call] {
@@ -74,6 +76,10 @@ TEST(NullArguments, AreIgnoredWithoutAWord) {
         {"get_number", [&] { return said(gnuplot_get_number(nullptr, "1", &number, -1)); }, "-1"},
         {"get_text", [&] { return said(gnuplot_get_text(nullptr, "1", &text, -1)); }, "-1"},
         {"is_running", [] { return said(gnuplot_is_running(nullptr)); }, "0", true},
+        {"listen", [] { return said(gnuplot_listen(nullptr, "a")); }, "-1"},
+        {"next_event", [&] { return said(gnuplot_next_event(nullptr, &event, 0)); }, "-1"},
+        {"wait_closed", [] { return said(gnuplot_wait_closed(nullptr, 0)); }, "-1"},
+        {"plot_live", [&] { return said(gnuplot_plot_live(nullptr, x, x, 3, nullptr)); }, "-1"},
         {"resetplot", none([] { gnuplot_resetplot(nullptr); }), ""},
         {"close", none([] { gnuplot_close(nullptr); }), ""},
         // Null texts.
@@ -103,6 +109,10 @@ TEST(NullArguments, AreIgnoredWithoutAWord) {
          ""},
         {"plot_grid: values", none([&] { gnuplot_plot_grid(h, x, y, nullptr, 2, 3, "t"); }), ""},
         {"splot_grid: values", none([&] { gnuplot_splot_grid(h, x, y, nullptr, 2, 3, "t"); }), ""},
+        {"listen: names", [&] { return said(gnuplot_listen(h, nullptr)); }, "-1"},
+        {"next_event: event", [&] { return said(gnuplot_next_event(h, nullptr, 0)); }, "-1"},
+        {"plot_live: x", [&] { return said(gnuplot_plot_live(h, nullptr, x, 3, "t")); }, "-1"},
+        {"plot_live: y", [&] { return said(gnuplot_plot_live(h, x, nullptr, 3, "t")); }, "-1"},
         {"plot_once: x",
          none([&] { gnuplot_plot_once("t", nullptr, nullptr, nullptr, nullptr, y, 2); }), ""},
     };
@@ -132,4 +142,5 @@ TEST(NullArguments, AreIgnoredWithoutAWord) {
     EXPECT_EQ(test::files_made().size(), mark);
     EXPECT_EQ(number, 42);
     EXPECT_STREQ(text, "untouched");
+    EXPECT_EQ(event.type, -1);
 }
