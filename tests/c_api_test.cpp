@@ -122,7 +122,7 @@ TEST(NullArguments, AreIgnoredWithoutAWord) {
         h = session;
         for (const auto &row : rows) {
             {
-                test::Capture refused(2);
+                test::Capture quiet(2);
                 gnuplot_cmd(h, "%s", too_long.c_str()); // a message for the row's call to clear
             }
             test::Capture out(1), errors(2);
