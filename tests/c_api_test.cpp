@@ -42,6 +42,7 @@ TEST(NullArguments, AreIgnoredWithoutAWord) {
                                                                                  cells};
     double number = 42;
     const char *text = "untouched";
+    const char *const labels[] = {"a", "b"};
     gnuplot_event event{};
     event.type = -1;
     _GNUPLOT_CTRL_ *h = nullptr; // the session's handle, given null texts and arrays
@@ -80,6 +81,13 @@ TEST(NullArguments, AreIgnoredWithoutAWord) {
         {"next_event", [&] { return said(gnuplot_next_event(nullptr, &event, 0)); }, "-1"},
         {"wait_closed", [] { return said(gnuplot_wait_closed(nullptr, 0)); }, "-1"},
         {"plot_live", [&] { return said(gnuplot_plot_live(nullptr, x, x, 3, nullptr)); }, "-1"},
+        {"set_curve_style", none([] { gnuplot_set_curve_style(nullptr, "lines"); }), ""},
+        {"set_layout", none([] { gnuplot_set_layout(nullptr, 1, 2, "t"); }), ""},
+        {"next_panel", none([] { gnuplot_next_panel(nullptr); }), ""},
+        {"end_layout", none([] { gnuplot_end_layout(nullptr); }), ""},
+        {"set_xtime", none([] { gnuplot_set_xtime(nullptr, "%H:%M"); }), ""},
+        {"plot_bars", none([&] { gnuplot_plot_bars(nullptr, labels, cells, 2, "t"); }), ""},
+        {"plot_histogram", none([&] { gnuplot_plot_histogram(nullptr, cells, 6, 2, "t"); }), ""},
         {"resetplot", none([] { gnuplot_resetplot(nullptr); }), ""},
         {"close", none([] { gnuplot_close(nullptr); }), ""},
         // Null texts.
@@ -113,6 +121,10 @@ TEST(NullArguments, AreIgnoredWithoutAWord) {
         {"next_event: event", [&] { return said(gnuplot_next_event(h, nullptr, 0)); }, "-1"},
         {"plot_live: x", [&] { return said(gnuplot_plot_live(h, nullptr, x, 3, "t")); }, "-1"},
         {"plot_live: y", [&] { return said(gnuplot_plot_live(h, x, nullptr, 3, "t")); }, "-1"},
+        {"plot_bars: labels", none([&] { gnuplot_plot_bars(h, nullptr, cells, 2, "t"); }), ""},
+        {"plot_bars: values", none([&] { gnuplot_plot_bars(h, labels, nullptr, 2, "t"); }), ""},
+        {"plot_histogram: values", none([&] { gnuplot_plot_histogram(h, nullptr, 6, 2, "t"); }),
+         ""},
         {"plot_once: x",
          none([&] { gnuplot_plot_once("t", nullptr, nullptr, nullptr, nullptr, y, 2); }), ""},
     };

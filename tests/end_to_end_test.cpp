@@ -58,7 +58,8 @@ TEST(EndToEnd, ExamplesThatSaveWriteExactlyOneImage) {
         << "the README shows the tour as it is";
     for (const char *example :
          {TOUR_EXAMPLE_PATH, SEVERAL_CURVES_EXAMPLE_PATH, ERROR_BARS_EXAMPLE_PATH,
-          HEATMAP_EXAMPLE_PATH, SURFACE_EXAMPLE_PATH}) {
+          HEATMAP_EXAMPLE_PATH, SURFACE_EXAMPLE_PATH, PANELS_EXAMPLE_PATH, MANY_CURVES_EXAMPLE_PATH,
+          TIME_AXIS_EXAMPLE_PATH, BARS_EXAMPLE_PATH, HISTOGRAM_EXAMPLE_PATH}) {
         test::TempDir dir;
         const std::string image = dir.path() + "/saved.png";
         EXPECT_EQ(run_program(example, image.c_str()), 0) << example;

@@ -1,6 +1,7 @@
 // gnuplot_plot_xy_reduced, through the real gnuplot: the image of every
 // point from fewer.
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <regex>
 #include <string>
@@ -48,7 +49,8 @@ Drawn draw(const std::string &file, const char *setup, const char *style, bool s
     } else {
         gnuplot_cmd(h, "%s", line.replace(named, 2, file).c_str());
     }
-    gnuplot_setstyle(h, style);
+    std::strchr(style, ' ') != nullptr ? gnuplot_set_curve_style(h, style)
+                                       : gnuplot_setstyle(h, style);
     const double *const columns[] = {x.data(), y.data()};
     const int count = static_cast<int>(x.size());
     reduced ? gnuplot_plot_xy_reduced(h, x.data(), y.data(), count, "series")
@@ -101,6 +103,10 @@ TEST(ReducedPlots, AReducedPlotDrawsTheImageOfEveryPoint) {
          0},
         {"points", 1, ascending, 1000000, "set terminal png", "points", "a.png", false, false, 0,
          0},
+        {"coloured lines", 1, ascending, 1000000, "set terminal png", "lines lc rgb '#ff0000'",
+         "a.png", false, true, 0, 0},
+        {"wide lines", 1, ascending, 100000, "set terminal png", "lines lw 3", "a.png", false,
+         false, 0, 0},
         {"log y", 1, ascending, 100000, "set terminal png; set logscale y", "lines", "a.png", false,
          false, 0, 0},
         {"polar", 1, ascending, 100000, "set terminal png; set polar", "lines", "a.png", false,
