@@ -468,7 +468,9 @@ void gnuplot_end_layout(_GNUPLOT_CTRL_ *handle);
 
 /* A time axis: x values are seconds since 1970-01-01 00:00 UTC and the x tics
  * show them in format, gnuplot's time format ("%H:%M"); null returns to plain
- * numbers. The axis stays numeric: every plot works and values stay exact. */
+ * numbers. The axis stays numeric: every plot works and values stay exact.
+ * Values far beyond any date (1e15 s, say) make gnuplot write "time value out
+ * of range" once for each tic it tries, which can be a million lines. */
 void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format);
 
 /* One filled bar per value, from 0 to the value at x = i, labels[i] under it
