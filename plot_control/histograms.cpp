@@ -75,10 +75,12 @@ std::size_t bin_of(const std::vector<double> &edges, double value, double guess)
     };
     const std::size_t near =
         guess >= 1 ? static_cast<std::size_t>(std::min(guess, static_cast<double>(last))) : 0;
-    for (std::size_t bin : {near, near + 1, near - 1}) {
-        if (bin <= last && holds(bin))
-            return bin;
-    }
+    if (holds(near))
+        return near;
+    if (near < last && holds(near + 1))
+        return near + 1;
+    if (near > 0 && holds(near - 1))
+        return near - 1;
     return static_cast<std::size_t>(std::upper_bound(edges.begin() + 1, edges.end() - 1, value) -
                                     (edges.begin() + 1));
 }

@@ -52,7 +52,7 @@ void start_panel(Layout &layout) {
 }
 
 // The curve without its comment: gnuplot ends a line at a '#' outside
-// quotes, and in a plot line continued with '\\' the comment would run on
+// quotes, and in a plot line continued with '\' the comment would run on
 // over the curves after it. On a line of its own the comment said nothing.
 std::string without_comment(const char *curve) {
     char quote = 0;
