@@ -23,6 +23,7 @@ struct ReplyChannel {
     unsigned long answered = 0;     // the last request gnuplot has answered
     std::string unread;             // received but not yet a whole record
     std::string earlier_error;      // kept for the next sync
+    unsigned long quiet_request = 0; // the library's own, whose late error is no caller's
     std::string last_error;         // what gnuplot_last_error() gives
     std::string text;               // what gnuplot_get_text() gave last
 };
