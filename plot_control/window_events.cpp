@@ -21,11 +21,14 @@ namespace {
 
 constexpr std::size_t most_events_kept = 4096;
 constexpr std::size_t longest_key_name = 32;
+constexpr const char *mouse_test = "strstrt(GPVAL_COMPILE_OPTIONS,\"+USE_MOUSE\")";
 
 // set print "/dev/fd/3";print <record>;unset print: the channel is the print
 // target only while the binding runs, as during a request.
+// Only where gnuplot has bind: gnuplot-nox parses no line in a clause it skips.
 std::string binding_for(const std::string &name, const std::string &printed) {
-    return "bind \"" + name + "\" 'set print \"/dev/fd/3\";print " + printed + ";unset print'";
+    return std::string("if (") + mouse_test + ") {bind \"" + name +
+           "\" 'set print \"/dev/fd/3\";print " + printed + ";unset print'}";
 }
 
 // The record's text, made whole by sprintf before anything is printed, so
@@ -115,15 +118,15 @@ int send_bindings(Handle &handle, const std::vector<std::string> &bindings,
 }
 
 // Asks once whether this gnuplot has bind at all (gnuplot-nox has not):
-// 1, 0 said, or -1 (said, but quietly when the time runs out).
+// 1, 0 said, -1 said, or -2 when the time runs out.
 int has_mouse(Handle &handle, const Deadline &deadline, const char *consequence) {
     WindowEvents &window = handle.window;
     if (window.has_mouse == -1) {
         Answer answer;
-        if (!value_of(handle, {Asked::number, "strstrt(GPVAL_COMPILE_OPTIONS,\"+USE_MOUSE\")"},
-                      deadline.left_ms(), answer)) {
-            if (answer.outcome != Outcome::timed_out)
-                report_failure(answer.outcome, consequence);
+        if (!value_of(handle, {Asked::number, mouse_test}, deadline.left_ms(), answer)) {
+            if (answer.outcome == Outcome::timed_out)
+                return -2;
+            report_failure(answer.outcome, consequence);
             return -1;
         }
         window.has_mouse = answer.value.compare(0, 2, "0 ") != 0 ? 1 : 0;
@@ -134,7 +137,8 @@ int has_mouse(Handle &handle, const Deadline &deadline, const char *consequence)
 }
 
 // Binds the close, and with clicks button 1, once per handle: 0, or -1
-// (said, but quietly when the time runs out).
+// (said, but quietly when the time runs out). With no time to ask whether
+// gnuplot has bind, the bindings go anyway: they test it themselves.
 int bind_window(Handle &handle, bool clicks, const Deadline &deadline, const char *consequence) {
     WindowEvents &window = handle.window;
     std::vector<std::string> bindings;
@@ -144,7 +148,8 @@ int bind_window(Handle &handle, bool clicks, const Deadline &deadline, const cha
         bindings.push_back(click_binding(handle.reply, 1));
     if (bindings.empty())
         return 0;
-    if (has_mouse(handle, deadline, consequence) != 1)
+    const int mouse = has_mouse(handle, deadline, consequence);
+    if (mouse == 0 || mouse == -1)
         return -1;
     const int result = send_bindings(handle, bindings, deadline, consequence);
     if (result == -1)
