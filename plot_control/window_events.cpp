@@ -131,7 +131,10 @@ int has_mouse(Handle &handle, const Deadline &deadline, const char *consequence)
         }
         window.has_mouse = answer.value.compare(0, 2, "0 ") != 0 ? 1 : 0;
     }
-    if (window.has_mouse == 0)
+    if (window.has_mouse == 0 &&
+        wait_on_channel(handle, [] { return false; }, Deadline(0)) == Outcome::ended)
+        report_failure(Outcome::ended, consequence);
+    else if (window.has_mouse == 0)
         say_formatted("this gnuplot has no windows: %s\n", consequence);
     return window.has_mouse;
 }

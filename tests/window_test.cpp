@@ -235,8 +235,11 @@ TEST(WindowlessTest, FileTerminalsAndEndedGnuplot) {
     EXPECT_EQ(gnuplot_wait_closed(handle, guard_ms), 0); // gif: no window
     EXPECT_EQ(gnuplot_listen(handle, "a'"), -1);
     EXPECT_STREQ(gnuplot_last_message(), "cannot bind this key name: not bound");
-    EXPECT_EQ(gnuplot_listen(handle, "NoSuchKey"), 1);
+    EXPECT_EQ(gnuplot_listen(handle, "NoSuchKey"), -1); // gnuplot-nox: no bind, no errors
+    EXPECT_STREQ(gnuplot_last_message(), "this gnuplot has no windows: not bound");
+    EXPECT_EQ(gnuplot_sync(handle, guard_ms), 0);
     gnuplot_cmd(handle, "exit");
+    EXPECT_EQ(gnuplot_sync(handle, guard_ms), -1);
     gnuplot_event event{};
     EXPECT_EQ(gnuplot_next_event(handle, &event, guard_ms), -1);
     EXPECT_STREQ(gnuplot_last_message(), "gnuplot has ended: no event read");
