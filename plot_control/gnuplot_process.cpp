@@ -116,11 +116,10 @@ bool gnuplot_has_exited(const GnuplotProcess &process) {
     }
     // Without a pidfd: exited and not yet reaped, or reaped by the caller.
     siginfo_t info{};
-    return is_opener(process) &&
-           ((waitid(P_PID, static_cast<id_t>(process.pid), &info,
-                    WEXITED | WNOHANG | WNOWAIT) == 0 &&
-             info.si_pid == process.pid) ||
-            (kill(process.pid, 0) == -1 && errno == ESRCH));
+    return is_opener(process) && ((waitid(P_PID, static_cast<id_t>(process.pid), &info,
+                                          WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                                   info.si_pid == process.pid) ||
+                                  (kill(process.pid, 0) == -1 && errno == ESRCH));
 }
 
 bool is_opener(const GnuplotProcess &process) {

@@ -56,8 +56,8 @@ bool replace_contents(Handle &handle, int slot, const double *x, const double *y
 // The request after a frame: its answer tells the terminal the frame went
 // to, so that a switch between a window and a file is seen at the next frame.
 Outcome post_frame_request(Handle &handle) {
-    const Outcome outcome = post_request(handle, {Asked::text, "GPVAL_TERM"}, nullptr, 0,
-                                         Deadline(-1));
+    const Outcome outcome =
+        post_request(handle, {Asked::text, "GPVAL_TERM"}, nullptr, 0, Deadline(-1));
     if (outcome == Outcome::answered)
         handle.live.in_flight = handle.reply.last_request;
     return outcome;

@@ -410,7 +410,7 @@ Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *cons
         lines[count++] = &closing;
     if (!send_request(handle, lines, count, deadline))
         return gnuplot_has_ended(handle.process, handle.record.command_stream) ? Outcome::ended
-                                                               : Outcome::timed_out;
+                                                                               : Outcome::timed_out;
     reply.last_request = number;
     return Outcome::answered;
 }

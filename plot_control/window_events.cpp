@@ -73,8 +73,7 @@ bool valid_key_name(const std::string &name) {
 
 // The button of "Button1" to "Button3", else 0.
 int button_named(const std::string &name) {
-    return name.size() == 7 && name.compare(0, 6, "Button") == 0 && name[6] >= '1' &&
-                   name[6] <= '3'
+    return name.size() == 7 && name.compare(0, 6, "Button") == 0 && name[6] >= '1' && name[6] <= '3'
                ? name[6] - '0'
                : 0;
 }
@@ -131,8 +130,8 @@ int has_mouse(Handle &handle, const Deadline &deadline, const char *consequence)
         }
         window.has_mouse = answer.value.compare(0, 2, "0 ") != 0 ? 1 : 0;
     }
-    if (window.has_mouse == 0 &&
-        wait_on_channel(handle, [] { return false; }, Deadline(0)) == Outcome::ended)
+    if (window.has_mouse == 0 && wait_on_channel(
+                                     handle, [] { return false; }, Deadline(0)) == Outcome::ended)
         report_failure(Outcome::ended, consequence);
     else if (window.has_mouse == 0)
         say_formatted("this gnuplot has no windows: %s\n", consequence);

@@ -147,7 +147,7 @@ TEST_F(WindowTest, ClicksKeysAndCloseArriveInOrderBesideAnswers) {
         EXPECT_EQ(next().type, GNUPLOT_EVENT_CLOSE);
         EXPECT_EQ(gnuplot_wait_closed(handle_, guard_ms), 0);
         EXPECT_EQ(gnuplot_wait_closed(handle_, 0), 0); // no window any more
-        if (std::strcmp(terminal.name, "qt") == 0) { // the caller's replot reopens it
+        if (std::strcmp(terminal.name, "qt") == 0) {   // the caller's replot reopens it
             gnuplot_cmd(handle_, "replot");
             EXPECT_EQ(gnuplot_sync(handle_, guard_ms), 0);
             const std::string again =
@@ -216,7 +216,7 @@ TEST_F(WindowTest, LiveCurveDropsWaitingFramesAndEndsOnTheNewest) {
     for (const double value : y)
         newest = std::max(newest, value);
     EXPECT_DOUBLE_EQ(number("GPVAL_DATA_Y_MAX"), newest);
-    EXPECT_GT(dropped, 0); // no backlog: frames faster than drawn were dropped
+    EXPECT_GT(dropped, 0);                     // no backlog: frames faster than drawn were dropped
     EXPECT_EQ(test::left_behind().size(), 1u); // the live curve's one data file
 }
 

@@ -30,12 +30,12 @@ struct WindowEvents {
 // One curve whose data each frame replaces: the newest frame goes out once
 // gnuplot has answered the request after the one before.
 struct LiveCurve {
-    std::string file;            // its data file, in the handle's table; "" before the first frame
-    bool window = false;         // drawn in a window, as the last frame's answer says
+    std::string file;    // its data file, in the handle's table; "" before the first frame
+    bool window = false; // drawn in a window, as the last frame's answer says
     unsigned long caller_line_before = 0; // answers to requests before it tell no more
-    unsigned long in_flight = 0; // the request sent after the last frame
-    bool waiting = false;        // a frame waits to be sent
-    std::vector<double> x, y;    // that frame
+    unsigned long in_flight = 0;          // the request sent after the last frame
+    bool waiting = false;                 // a frame waits to be sent
+    std::vector<double> x, y;             // that frame
 };
 
 // Files an event's record, as a binding printed it.
