@@ -83,6 +83,8 @@ const Figure figures[] = {
     {"10^7-point walk, gnuplot's peak memory, columns/reduced", {"reduced/ten_million", "columns_MiB"}, {"reduced/ten_million", "reduced_MiB"}, mib, no_target},
     {"10^8-point walk, columns' time over reduced's", {"reduced/hundred_million", "columns_s"}, {"reduced/hundred_million", "reduced_s"}, s, no_target},
     {"10^8-point walk, gnuplot's peak memory, columns/reduced", {"reduced/hundred_million", "columns_MiB"}, {"reduced/hundred_million", "reduced_MiB"}, mib, no_target},
+    {"10 curves of 10^5, ten plots' time over one plot line's", {"figure/ten_curves", "separate_s"}, {"figure/ten_curves", "one_line_s"}, s, at_least(1.5)},
+    {"10^8-value histogram, gnuplot bins' time over the library's", {"figure/histogram_hundred_million", "gnuplot_bins_s"}, {"figure/histogram_hundred_million", "library_s"}, s, at_least(5)},
     {"gnuplot_get_number round trip, median of 2000", {"round_trip/get_and_sync", "get_median_s"}, {}, us, at_most(200)},
     {"gnuplot_sync round trip, median of 2000", {"round_trip/get_and_sync", "sync_median_s"}, {}, us, no_target},
 };

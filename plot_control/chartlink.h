@@ -103,6 +103,8 @@ extern "C" {
 #define CHARTLINK_MAX_COMMAND_LENGTH 2046
 /* Most columns gnuplot_plot_columns() takes. */
 #define CHARTLINK_MAX_COLUMNS 8
+/* Most bins gnuplot_plot_histogram() takes. */
+#define CHARTLINK_MAX_BINS 1000000
 /* Longest function-plot title in bytes; longer ones are cut at a UTF-8
  * character boundary. */
 #define CHARTLINK_MAX_TITLE_LENGTH 79
@@ -176,7 +178,8 @@ void gnuplot_plot_xy(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, i
 void gnuplot_plot_columns(_GNUPLOT_CTRL_ *handle, const double *const columns[], int column_count,
                           int count, const char *title);
 
-/* Reduced plots. With style "lines" on a terminal that sets whole pixels
+/* Reduced plots. With style "lines" (or a curve style of "lines" alone or with
+ * "lc <n>" or "lc rgb '<colour>'") on a terminal that sets whole pixels
  * (png, gif, jpeg, sixelgd, x11) the data file holds only the points that can
  * change a pixel: per pixel column of the plot area the first, last, lowest
  * and highest; outside the ranges a run keeps only its ends. The image is then
@@ -428,6 +431,69 @@ int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
 int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                       const char *title);
 
+/* ---- 7. Figures ------------------------------------------------------- */
+
+/* The text after "with" for the plots that follow, in gnuplot's syntax ("lines
+ * lc rgb '#1f77b4' lw 2", "filledcurves x1", "points pt 7"), in place of the
+ * style in every line that writes it; null or "" (and gnuplot_setstyle())
+ * return to the style. Refused for a line break or an over-long text. */
+void gnuplot_set_curve_style(_GNUPLOT_CTRL_ *handle, const char *with);
+
+/* Panels. gnuplot_set_layout() starts a figure of rows x columns panels,
+ * filled row by row (gnuplot's multiplot), with an optional title. With more
+ * than one, the margins are the same for every panel (10, 3, 3 and 3
+ * characters), so that the plot areas of a column share their left and right
+ * edges and those of a row their top and bottom. The plots that follow go into the current panel,
+ * each with its title and curve style; lines you send between panels apply to
+ * the panels that follow, and the settings from before the figure come back at
+ * its end.
+ * gnuplot_next_panel() sends the panel's curves as one plot line (continued
+ * with '\' after each curve) and moves on, and gnuplot_end_layout() sends the
+ * last and ends the figure. One plot line reads each data file once, where
+ * every replot reads all the earlier ones again: a one-panel layout is the way
+ * to draw many curves.
+ *
+ * Inside a layout: a 2-D and a 3-D plot in one panel are refused, and so is a
+ * live curve (its frames replot); a reduced plot plots every point; a sync or a get answers for the lines sent so far
+ * (the current panel's curves go at the next panel or the end); a save is
+ * refused, as gnuplot cannot change its terminal within a multiplot; a reset
+ * or close ends the figure first, with a warning. After the end, the next plot
+ * starts a new graph; until then a save draws the whole figure again: the
+ * settings from before the layout and every line sent from its start to its
+ * end are kept in two more data files of the handle, so lines of yours sent
+ * in the layout run again within a save. */
+
+/* Starts a figure; refused for rows or columns below 1 or inside a layout. */
+void gnuplot_set_layout(_GNUPLOT_CTRL_ *handle, int rows, int columns, const char *title);
+
+/* Sends the current panel and moves to the next; refused outside a layout or
+ * on its last panel. A panel without curves is left empty. */
+void gnuplot_next_panel(_GNUPLOT_CTRL_ *handle);
+
+/* Sends the current panel and ends the figure; refused outside a layout. */
+void gnuplot_end_layout(_GNUPLOT_CTRL_ *handle);
+
+/* A time axis: x values are seconds since 1970-01-01 00:00 UTC and the x tics
+ * show them in format, gnuplot's time format ("%H:%M"); null returns to plain
+ * numbers. The axis stays numeric: every plot works and values stay exact. */
+void gnuplot_set_xtime(_GNUPLOT_CTRL_ *handle, const char *format);
+
+/* One filled bar per value, from 0 to the value at x = i, labels[i] under it
+ * exactly as written (quotes, %, backslashes, _ ^ @ & {}, UTF-8; null: none);
+ * a value not finite draws none and keeps its label. The x tics stay noenhanced afterwards; the
+ * curve style does not apply; a null title leaves the bars out of the key.
+ * Data files as for data plots. Refused for a label holding a line break. */
+void gnuplot_plot_bars(_GNUPLOT_CTRL_ *handle, const char *const labels[], const double *values,
+                       int count, const char *title);
+
+/* Counts the finite values into bins equal bins from the smallest to the
+ * largest (that in the last bin; all equal: bins around it), exactly, a pass
+ * for the extent and one for the counts, and draws a bar per bin as
+ * gnuplot_plot_bars() does, unlabelled. Returns silently for bins below 1 or
+ * no finite value; refused above CHARTLINK_MAX_BINS. */
+void gnuplot_plot_histogram(_GNUPLOT_CTRL_ *handle, const double *values, int count, int bins,
+                            const char *title);
+
 /* ---- All in one call -------------------------------------------------- */
 
 /* Opens, sets the style (null: "lines") and labels (null: "X", "Y"), plots x, or the pairs when
@@ -445,7 +511,7 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *
  *   <verb>       "plot" ("splot" for the 3-D operations) for the first plot
  *                since open or reset; "replot" for every later one
- *   <style>      the handle's style
+ *   <style>      the curve style when one is set, else the handle's style
  *   <file>       the data file, /tmp/chartlink-XXXXXX (six letters or digits)
  *   <t>          a blank and title "<title>"; nothing for a null title
  *   <title>, <label>, <equation>   the caller's text, as it is
@@ -505,11 +571,47 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     <request>
  * gnuplot_save(): a <request> with these four lines before its last line:
  *     <var>=GPVAL_TERM." ".GPVAL_TERMOPTIONS;set terminal <terminal>
- *     if (exists("GPVAL_LAST_PLOT")) {set output <name>; replot} else {replot}
+ *     if (exists("GPVAL_LAST_PLOT")) {set output <name>; <draw>} else {replot}
  *     unset output
  *     set terminal @<var>;undefine <var>
  *   <terminal> is pngcairo, svg, pdfcairo, epscairo or dumb, as the extension
- *   says; <var> is t and the seven letters or digits that tag the handle.
+ *   says; <var> is t and the seven letters or digits that tag the handle;
+ *   <draw> is replot, or after gnuplot_end_layout() and before the next plot
+ *     load '<file>'
+ *   that file holding load '<file>' of the settings, then every line sent from
+ *   gnuplot_set_layout() to gnuplot_end_layout().
+ * Inside a layout, the plots send no line: each curve's line, without its
+ *   <verb> ("plot" or "splot"), waits for the panel's plot line.
+ * gnuplot_set_layout(): <file> takes gnuplot's settings from before:
+ *     save set '<file>'
+ *     set multiplot layout <rows>,<columns>[ title '<title>']
+ *     set margins 10,3,3,3          (for more than one panel)
+ *   where '<title>' (and '<label>', '<format>' below) is the text as <name>
+ *   writes a file name, without the "./": 'it' . "'" . 's' for it's.
+ * gnuplot_next_panel(), gnuplot_end_layout(): the panel's curves, or for none
+ *   (gnuplot_next_panel() only)
+ *     set multiplot next
+ *   as one plot line, a curve to a line, all but the last ending in ", \":
+ *     plot <curve>, \
+ *     <curve>
+ *   then, from gnuplot_end_layout() and a reset or close inside a layout,
+ *     unset multiplot
+ *     load '<file>'
+ *   <file> holding the settings from before the layout.
+ * gnuplot_set_xtime(), a format, and null:
+ *     set format x '<format>' timedate
+ *     set format x "% h" numeric
+ * gnuplot_plot_bars(): <a> is c and the seven letters or digits that tag the
+ *   handle, _ and a number of its own; the labels go as many to a line as fit;
+ *   records of x, y, x - 0.4, x + 0.4, 0, y (y 0 when not finite):
+ *     array <a>[<count>]
+ *     <a>[1]='<label>';<a>[2]='<label>';...
+ *     set xtics noenhanced
+ *     <verb> "<file>" binary format="%6float64" using 1:2:3:4:5:6:xtic(<a>[int($0)+1])<u> with boxxyerror fillstyle solid
+ *   <u> being <t>, or " notitle" for a null title.
+ * gnuplot_plot_histogram(): records of the bin's centre, its count, where it
+ *   starts and ends, 0 and the count again:
+ *     <verb> "<file>" binary format="%6float64" using 1:2:3:4:5:6<u> with boxxyerror fillstyle solid
  * gnuplot_resetplot(), once 16 replaced graphs' files, or 16 MiB, wait (85 a line):
  *     !rm -f '<file>' '<file>' ...
  * gnuplot_plot_once(): the lines of the calls it makes, so
@@ -579,7 +681,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *       gnuplot_plot_grid(), gnuplot_splot_grid(): an x or y infinite, NaN, or so
  *       large that its cell is
  *   "cannot allocate memory: plot not sent\n"
- *       gnuplot_plot_xy_reduced(), gnuplot_plot_live()
+ *       gnuplot_plot_xy_reduced(), gnuplot_plot_live(), the plots inside a layout,
+ *       gnuplot_plot_bars(), gnuplot_plot_histogram()
  *   "cannot keep every point for saves: they draw the reduced ones\n"  [w]
  *       gnuplot_plot_xy_reduced()
  *   "the last command is unfinished: cannot sync\n"
@@ -613,6 +716,39 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   "this gnuplot has no windows: not bound\n"
  *   "this gnuplot has no windows: no event read\n"
  *       gnuplot_listen(), gnuplot_next_event(): gnuplot has no bind (gnuplot-nox)
+ *   "curve style holds a line break: not set\n"
+ *   "curve style too long: not set\n"
+ *   "cannot allocate memory: curve style not set\n"
+ *       gnuplot_set_curve_style(): over CHARTLINK_MAX_COMMAND_LENGTH bytes
+ *   "a layout needs at least 1 row and 1 column: not started\n"
+ *   "a figure is already being laid out: not started\n"
+ *   "cannot create temporary file: not started\n"
+ *   "cannot allocate memory: not started\n"
+ *       gnuplot_set_layout()
+ *   "no figure is being laid out: not moved\n"
+ *   "the figure has no panel left: not moved\n"
+ *       gnuplot_next_panel()
+ *   "no figure is being laid out: not ended\n"
+ *       gnuplot_end_layout()
+ *   "warning: cannot keep the figure: saves refuse it\n"  [w]
+ *       gnuplot_end_layout(): the figure's files cannot be made
+ *   "2-D and 3-D plots do not mix in a panel: plot not sent\n"
+ *       any plot inside a layout
+ *   "a live curve cannot go into a layout: plot not sent\n"
+ *       gnuplot_plot_live()
+ *   "a figure is being laid out: end it first: not saved\n"
+ *   "the figure could not be kept: not saved\n"
+ *       gnuplot_save()
+ *   "warning: reset inside a layout: the figure ends first\n"  [w]
+ *       gnuplot_resetplot()
+ *   "warning: close inside a layout: the figure ends first\n"  [w]
+ *       gnuplot_close()
+ *   "bar label holds a line break: plot not sent\n"
+ *       gnuplot_plot_bars()
+ *   "too many bins (at most 1000000): plot not sent\n"
+ *       gnuplot_plot_histogram(): over CHARTLINK_MAX_BINS
+ *   "cannot allocate memory: not sent\n"
+ *       gnuplot_set_xtime()
  *   "problem closing communication to gnuplot\n"
  *       gnuplot_close(): the wait for gnuplot fails
  *

@@ -147,6 +147,53 @@ public:
         return checked();
     }
 
+    // What the curves that follow write after "with", in gnuplot's syntax
+    // ("lines lc rgb 'red' lw 2"); "" returns to the style.
+    Gnuplot &curve_style(std::string_view with) {
+        gnuplot_set_curve_style(live(), detail::c_text(with).c_str());
+        return checked();
+    }
+
+    // A figure of rows x columns panels: the plots that follow go into the
+    // current panel, next_panel() moves on, end_layout() ends the figure.
+    Gnuplot &layout(int rows, int columns, const Title &title = std::nullopt) {
+        gnuplot_set_layout(live(), rows, columns, detail::c_title(title));
+        return checked();
+    }
+
+    Gnuplot &next_panel() {
+        gnuplot_next_panel(live());
+        return checked();
+    }
+
+    Gnuplot &end_layout() {
+        gnuplot_end_layout(live());
+        return checked();
+    }
+
+    // x as seconds since 1970-01-01 UTC (time points plot so), its tics in
+    // gnuplot's time format ("%H:%M"); std::nullopt returns to numbers.
+    Gnuplot &xtime(const std::optional<std::string> &format) {
+        gnuplot_set_xtime(live(), detail::c_title(format));
+        return checked();
+    }
+
+    // One bar per value, its label under it exactly as written; as many
+    // labels as values.
+    Gnuplot &bars(const Labels &labels, const Values &values, const Title &title = std::nullopt) {
+        if (labels.size() != values.size())
+            throw Error("chartlink: labels and values differ in length");
+        gnuplot_plot_bars(live(), labels.data(), values.data(), values.count(),
+                          detail::c_title(title));
+        return checked();
+    }
+
+    // The finite values counted into bins equal bins, a bar per bin.
+    Gnuplot &histogram(const Values &values, int bins, const Title &title = std::nullopt) {
+        gnuplot_plot_histogram(live(), values.data(), values.count(), bins, detail::c_title(title));
+        return checked();
+    }
+
     // Forgets the plots; the next one starts a new graph.
     Gnuplot &reset() {
         gnuplot_resetplot(live());

@@ -8,6 +8,7 @@
 #define CHARTLINK_RANGES_HPP
 
 #include <array>
+#include <chrono>
 #include <climits>
 #if __has_include(<concepts>)
 #include <concepts>
@@ -21,6 +22,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -46,6 +48,26 @@ constexpr bool is_number =
     !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char16_t> && !std::is_same_v<T, char32_t>;
 
 template <class T> using Plain = std::remove_cv_t<std::remove_reference_t<T>>;
+
+// Points in time on the system clock: plotted as seconds since the epoch.
+template <class T> constexpr bool is_time_point = false;
+template <class Duration>
+constexpr bool is_time_point<std::chrono::time_point<std::chrono::system_clock, Duration>> = true;
+
+// What a Values holds an element as: whole seconds and their fraction apart,
+// so that 1700000000.25 s, held in nanoseconds, stays that double.
+template <class T> double as_double(const T &value) {
+    if constexpr (is_time_point<T>) {
+        const auto since = value.time_since_epoch();
+        const auto whole = std::chrono::floor<std::chrono::seconds>(since);
+        return static_cast<double>(whole.count()) +
+               std::chrono::duration<double>(since - whole).count();
+    } else {
+        return static_cast<double>(value);
+    }
+}
+
+template <class T> constexpr bool is_plottable = is_number<T> || is_time_point<T>;
 
 template <class Range> using IteratorOf = decltype(std::begin(std::declval<const Range &>()));
 
@@ -77,7 +99,28 @@ template <class Range> constexpr bool is_borrowed = std::is_lvalue_reference_v<R
 
 template <class Range, class = void> constexpr bool is_number_range = false;
 template <class Range>
-constexpr bool is_number_range<Range, std::void_t<ElementOf<Range>>> = is_number<ElementOf<Range>>;
+constexpr bool is_number_range<Range, std::void_t<ElementOf<Range>>> =
+    is_plottable<ElementOf<Range>>;
+
+// A row held as a std::pair, std::tuple or std::array of numbers or times.
+template <class Row, std::size_t... I> constexpr bool row_of_numbers(std::index_sequence<I...>) {
+    return sizeof...(I) > 0 && (is_plottable<Plain<std::tuple_element_t<I, Row>>> && ...);
+}
+template <class Row, class = void> constexpr bool is_row = false;
+template <class Row>
+constexpr bool is_row<Row, std::void_t<decltype(std::tuple_size<Row>::value)>> =
+    row_of_numbers<Row>(std::make_index_sequence<std::tuple_size<Row>::value>{});
+
+template <class Range, class = void> constexpr bool is_row_range = false;
+template <class Range>
+constexpr bool is_row_range<Range, std::void_t<ElementOf<Range>>> = is_row<ElementOf<Range>>;
+
+// Texts a C string can carry: std::string, std::string_view, const char *
+// (null: empty).
+template <class T> constexpr bool is_text = std::is_convertible_v<const T &, std::string_view>;
+template <class Range, class = void> constexpr bool is_text_range = false;
+template <class Range>
+constexpr bool is_text_range<Range, std::void_t<ElementOf<Range>>> = is_text<ElementOf<Range>>;
 
 // The C API counts values in an int.
 inline int count_of(std::size_t size) {
@@ -124,7 +167,7 @@ public:
             view_ = view_size_ == 0 ? nullptr : &*std::begin(range);
         } else {
             for (const auto &value : range)
-                copy_.push_back(static_cast<double>(value));
+                copy_.push_back(detail::as_double(value));
         }
     }
 
@@ -165,6 +208,19 @@ public:
                 throw Error("chartlink: columns differ in length");
     }
 
+    // Rows as they are held, a std::pair, std::tuple or std::array each:
+    // their first elements the first column, and so on.
+    template <class Rows, std::enable_if_t<detail::is_row_range<Rows>, int> = 0>
+    Columns(const Rows &rows) { // NOLINT: implicit
+        using Row = detail::ElementOf<Rows>;
+        constexpr std::size_t width = std::tuple_size<Row>::value;
+        std::array<std::vector<double>, width> split;
+        for (const auto &row : rows)
+            append(split, row, std::make_index_sequence<width>{});
+        for (std::vector<double> &column : split)
+            columns_.emplace_back(std::move(column));
+    }
+
     // Where each column's values lie, as the C API takes them.
     std::vector<const double *> pointers() const {
         std::vector<const double *> firsts;
@@ -176,7 +232,36 @@ public:
     int count() const { return columns_.empty() ? 0 : columns_.front().count(); }
 
 private:
+    template <class Split, class Row, std::size_t... I>
+    static void append(Split &split, const Row &row, std::index_sequence<I...>) {
+        (split[I].push_back(detail::as_double(std::get<I>(row))), ...);
+    }
+
     std::vector<Values> columns_;
+};
+
+// Bar labels: any range of std::string, std::string_view or const char *,
+// copied as C strings.
+class Labels {
+public:
+    template <class Range, std::enable_if_t<detail::is_text_range<Range>, int> = 0>
+    Labels(const Range &labels) { // NOLINT: implicit
+        for (const auto &label : labels) {
+            if constexpr (std::is_pointer_v<detail::ElementOf<Range>>)
+                texts_.push_back(label != nullptr ? detail::c_text(label) : std::string());
+            else
+                texts_.push_back(detail::c_text(label));
+        }
+        for (const std::string &text : texts_)
+            pointers_.push_back(text.c_str());
+    }
+
+    const char *const *data() const { return pointers_.data(); }
+    std::size_t size() const { return texts_.size(); }
+
+private:
+    std::vector<std::string> texts_;
+    std::vector<const char *> pointers_;
 };
 
 // A grid of values, row by row, for heatmaps and surfaces: {values,

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "internal/command_channel.h"
+#include "internal/figure.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
 #include "internal/os_helpers.h"
@@ -137,7 +138,10 @@ bool send_line_by(_GNUPLOT_CTRL_ *handle, CommandLine &line, const Deadline &dea
 }
 
 bool send_line(_GNUPLOT_CTRL_ *handle, CommandLine &line) {
-    return send_line_by(handle, line, Deadline(-1));
+    if (!send_line_by(handle, line, Deadline(-1)))
+        return false;
+    note_sent(handle, line);
+    return true;
 }
 
 } // namespace plot_control

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "internal/data_file_plot.h"
+#include "internal/figure.h"
 #include "internal/graph.h"
 #include "internal/handle.h"
 
@@ -49,8 +50,7 @@ BlockWriter DataFilePlot::writer() {
 bool DataFilePlot::finish(bool written) {
     if (!keep_data_file(handle_, file_, written))
         return false;
-    if (send_line(handle_, line_))
-        count_plot(handle_, verb_);
+    send_plot(handle_, line_, verb_);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // for gnuplot_plot_x and gnuplot_plot_xy, raw doubles for columns.
 #include "internal/data_file_plot.h"
 #include "internal/data_writer.h"
+#include "internal/figure.h"
 #include "internal/graph.h"
 #include "internal/messages.h"
 
@@ -13,12 +14,13 @@ using plot_control::Columns;
 constexpr int max_columns = CHARTLINK_MAX_COLUMNS;
 
 void plot_text(_GNUPLOT_CTRL_ *handle, const Columns &data, const char *title) {
-    plot_control::plot_data(handle, {plot_control::plot_verb(handle), "", handle->style}, title,
-                            [&](BlockWriter &writer) { return write_text(writer, data); });
+    plot_control::plot_data(
+        handle, {plot_control::plot_verb(handle), "", plot_control::curve_style(handle)}, title,
+        [&](BlockWriter &writer) { return write_text(writer, data); });
 }
 
 void plot_binary(_GNUPLOT_CTRL_ *handle, const char *verb, const Columns &data, const char *title) {
-    plot_control::PlotShape shape{verb, "", handle->style};
+    plot_control::PlotShape shape{verb, "", plot_control::curve_style(handle)};
     plot_control::describe_binary(shape.layout, data.column_count);
     plot_control::plot_data(handle, shape, title,
                             [&](BlockWriter &writer) { return write_binary(writer, data); });

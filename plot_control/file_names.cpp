@@ -1,4 +1,4 @@
-// File names as gnuplot strings.
+// File names and texts as gnuplot strings.
 #include <cstring>
 #include <string>
 
@@ -7,12 +7,11 @@
 namespace plot_control {
 
 // Single-quoted runs (gnuplot expands nothing inside them) and
-// double-quoted runs of single quotes, joined by '.'. A relative name starts
-// with "./", so that gnuplot neither opens a pipe for a leading '|' nor
-// expands a '~'.
-std::string exact_file_name(const char *file_name) {
-    std::string quoted = file_name[0] == '/' ? "'" : "'./";
-    for (const char *c = file_name; *c != '\0';) {
+// double-quoted runs of single quotes, joined by '.': gnuplot reads a
+// doubled quote that opens a string as an empty string.
+std::string gnuplot_string(const char *text) {
+    std::string quoted = "'";
+    for (const char *c = text; *c != '\0';) {
         const std::size_t run = *c == '\'' ? std::strspn(c, "'") : std::strcspn(c, "'");
         if (*c == '\'')
             quoted.append("' . \"").append(c, run).append("\" . '");
@@ -21,6 +20,12 @@ std::string exact_file_name(const char *file_name) {
         c += run;
     }
     return quoted + "'";
+}
+
+// A relative name starts with "./", so that gnuplot neither opens a pipe
+// for a leading '|' nor expands a '~'.
+std::string exact_file_name(const char *file_name) {
+    return gnuplot_string((file_name[0] == '/' ? std::string() : "./").append(file_name).c_str());
 }
 
 } // namespace plot_control

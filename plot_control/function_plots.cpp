@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "internal/command_channel.h"
+#include "internal/figure.h"
 #include "internal/graph.h"
 #include "internal/messages.h"
 #include "internal/numbers.h"
@@ -50,12 +51,11 @@ void set_label(_GNUPLOT_CTRL_ *handle, char axis, const char *label) {
 void plot_function(_GNUPLOT_CTRL_ *handle, const char *curve, const char *title) {
     const char *verb = plot_control::plot_verb(handle);
     plot_control::CommandLine line;
-    if (verb == nullptr ||
-        !plot_control::format_own_command(line, "%s %s title \"%s\" with %s", verb, curve,
-                                          make_title(title).text, handle->style))
+    if (verb == nullptr || !plot_control::format_own_command(line, "%s %s title \"%s\" with %s",
+                                                             verb, curve, make_title(title).text,
+                                                             plot_control::curve_style(handle)))
         return;
-    if (plot_control::send_line(handle, line))
-        plot_control::count_plot(handle, verb);
+    plot_control::send_plot(handle, line, verb);
 }
 
 } // namespace

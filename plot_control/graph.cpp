@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "internal/data_files.h"
+#include "internal/figure.h"
 #include "internal/graph.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
@@ -11,6 +12,8 @@
 namespace plot_control {
 
 const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first) {
+    if (laying_out(handle))
+        return panel_verb(handle, first);
     if (handle->plot_count <= 0)
         return first;
     // A replot of the other kind would fail in gnuplot, its error only heard
@@ -38,6 +41,7 @@ void replace_shown_graph(Handle &handle) {
 void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
     if (handle->plot_count <= 0) {
         replace_shown_graph(handle_of(handle));
+        figure_replaced(handle);
         handle_of(handle).graph_verb = verb;
     }
     window_may_reopen(handle_of(handle));
@@ -46,14 +50,21 @@ void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
         ++handle->plot_count;
 }
 
+void forget_graph(_GNUPLOT_CTRL_ *handle) {
+    // The next plot begins a graph of either kind.
+    handle->plot_count = 0;
+    handle_of(handle).graph_verb = nullptr;
+    figure_replaced(handle);
+}
+
 } // namespace plot_control
 
 void gnuplot_resetplot(_GNUPLOT_CTRL_ *handle) {
     plot_control::begin_call();
     if (handle == nullptr)
         return;
+    plot_control::end_layout_before(handle,
+                                    "warning: reset inside a layout: the figure ends first\n");
     plot_control::set_data_files_aside(handle);
-    // The next plot begins a graph of either kind.
-    handle->plot_count = 0;
-    plot_control::handle_of(handle).graph_verb = nullptr;
+    plot_control::forget_graph(handle);
 }

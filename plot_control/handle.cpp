@@ -5,6 +5,7 @@
 #include <new>
 
 #include "internal/data_files.h"
+#include "internal/figure.h"
 #include "internal/gnuplot_process.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
@@ -90,10 +91,15 @@ void gnuplot_setstyle(_GNUPLOT_CTRL_ *handle, const char *style) {
         style = "points";
     }
     std::strcpy(handle->style, style);
+    plot_control::handle_of(handle).figure.curve_style.clear();
 }
 
 void gnuplot_close(_GNUPLOT_CTRL_ *handle) {
     plot_control::begin_call();
-    if (handle != nullptr)
-        plot_control::close_handle(*handle);
+    if (handle == nullptr)
+        return;
+    if (plot_control::is_opener(plot_control::handle_of(handle).process))
+        plot_control::end_layout_before(handle,
+                                        "warning: close inside a layout: the figure ends first\n");
+    plot_control::close_handle(*handle);
 }

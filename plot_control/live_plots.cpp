@@ -13,6 +13,7 @@
 #include "internal/command_channel.h"
 #include "internal/data_files.h"
 #include "internal/data_writer.h"
+#include "internal/figure.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
 #include "internal/read_back.h"
@@ -200,6 +201,10 @@ int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, 
     plot_control::begin_call();
     if (handle == nullptr || x == nullptr || y == nullptr || count < 1)
         return -1;
+    if (plot_control::laying_out(handle)) { // its replots would draw further panels
+        plot_control::say("a live curve cannot go into a layout: plot not sent\n");
+        return -1;
+    }
     try {
         return plot_control::plot_live(plot_control::handle_of(handle), x, y, count, title);
     } catch (const std::bad_alloc &) {

@@ -15,6 +15,7 @@
 
 #include "internal/data_file_plot.h"
 #include "internal/data_writer.h"
+#include "internal/figure.h"
 #include "internal/graph.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
@@ -55,7 +56,7 @@ void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int 
                   const char *title) {
     const std::size_t rows = static_cast<std::size_t>(count);
     Handle &owner = handle_of(handle);
-    if (std::strcmp(handle->style, "lines") != 0 || handle->plot_count > 0 ||
+    if (!style_draws_reduced_alike(handle) || laying_out(handle) || handle->plot_count > 0 ||
         !drawable_series(x, y, rows)) {
         plot_every_point(handle, x, y, count, title);
         return;
@@ -69,7 +70,7 @@ void plot_reduced(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int 
         plot_every_point(handle, x, y, count, title);
         return;
     }
-    PlotShape shape{plot_verb(handle), "", handle->style};
+    PlotShape shape{plot_verb(handle), "", curve_style(handle)};
     describe_binary(shape.layout, 2);
     DataFilePlot plot(handle, shape, title);
     if (!plot.started())

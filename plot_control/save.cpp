@@ -9,6 +9,7 @@
 
 #include "internal/command_channel.h"
 #include "internal/data_files.h"
+#include "internal/figure.h"
 #include "internal/file_names.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
@@ -49,14 +50,18 @@ int save_graph(Handle &handle, const char *file_name) {
         say("file name holds a line break: not saved\n");
         return -1;
     }
+    std::string figure;
+    const char *draw_figure = draw_command(&handle.record, figure);
+    if (draw_figure == nullptr)
+        return -1;
     CommandLine terminal, draw, unset_output, restore;
     // On one line, so that when the file cannot be opened (or nothing has
     // been plotted) the replot is skipped: nothing is drawn elsewhere and
     // an existing file is left as it was.
     if (!format_own_command(draw,
-                            "if (exists(\"GPVAL_LAST_PLOT\")) {set output %s; replot} else "
+                            "if (exists(\"GPVAL_LAST_PLOT\")) {set output %s; %s} else "
                             "{replot}",
-                            exact_file_name(file_name).c_str()))
+                            exact_file_name(file_name).c_str(), draw_figure))
         return -1;
     // The caller's terminal is set again as gnuplot reports it, rather than
     // pushed and popped, so that one the caller pushed stays pushed.

@@ -1,8 +1,11 @@
 #include <array>
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <regex>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -75,6 +78,14 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
     const std::vector<int> ints{0, 1, 2, 3};
     const chartlink::Values kept(std::vector<double>{0.5, 2, -3}); // outlives the temporary
     const chartlink::Grid grid(ints, 2);                           // outlives its conversion
+    const auto epoch = std::chrono::system_clock::time_point();
+    const std::vector<std::chrono::system_clock::time_point> times{
+        epoch + std::chrono::milliseconds(1700000000250), epoch + std::chrono::seconds(1700000001),
+        epoch + std::chrono::seconds(1700000002)};
+    const std::vector<std::tuple<int, double, float>> tuples{
+        {0, 0.5, 0.5F}, {1, 2, 2}, {2, -3, -3}};
+    const std::vector<std::array<double, 3>> arrays{{0, 0.5, 0.5}, {1, 2, 2}, {2, -3, -3}};
+    const std::vector<const char *> labels{"a", nullptr, "c"};
     {
         chartlink::Gnuplot plot;
         plot.plot(vector).plot(array).plot(c_array, "c").plot(floats).plot(vector, floats);
@@ -84,6 +95,13 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
         plot.reset().splot_grid(std::vector<std::vector<int>>{{0, 1}, {2, 3}});
         plot.splot_columns({ints, ints, ints});
         plot.reset().style("lines").plot_reduced(vector, floats); // the stand-in tells no plot area
+        plot.reset().plot_columns(
+            std::vector<std::pair<double, float>>{{0.5, 0.5F}, {2, 2}, {-3, -3}});
+        plot.xtime("%H:%M").plot(times, vector).xtime(std::nullopt);
+        plot.layout(1, 2, "figure").curve_style("lines lw 2").plot_columns(tuples).next_panel();
+        plot.plot_columns(arrays).curve_style("").end_layout();
+        plot.bars(labels, vector).histogram(ints, 2, "h");
+        plot.bars(std::array<std::string_view, 1>{"x"}, std::vector<int>{1});
     }
     for (int copy = 1; copy <= 4; ++copy)
         EXPECT_EQ(fake.data_copy(copy), "0.5\n2\n-3\n") << copy;
@@ -97,6 +115,15 @@ TEST(CppLayer, TakesAnyRangeOfNumbersAsTheSameData) {
     EXPECT_EQ(fake.data_copy(11), points);
     EXPECT_EQ(fake.data_copy(12), doubles({0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}));
     EXPECT_EQ(fake.data_copy(13), fake.data_copy(6));
+    EXPECT_EQ(fake.data_copy(14), fake.data_copy(6)) << "pairs as two columns";
+    EXPECT_EQ(fake.data_copy(15), "1700000000.25 0.5\n1700000001 2\n1700000002 -3\n");
+    EXPECT_EQ(fake.data_copy(16), doubles({0, 0.5, 0.5, 1, 2, 2, 2, -3, -3})) << "tuples";
+    EXPECT_EQ(fake.data_copy(17), fake.data_copy(16)) << "arrays";
+    EXPECT_EQ(fake.data_copy(18),
+              doubles({0, 0.5, -0.4, 0.4, 0, 0.5, 1, 2, 0.6, 1.4, 0, 2, 2, -3, 1.6, 2.4, 0, -3}));
+    EXPECT_EQ(fake.data_copy(19), doubles({0.75, 2, 0, 1.5, 0, 2, 2.25, 2, 1.5, 3, 0, 2}));
+    EXPECT_NE(fake.received().find("_0[1]='a';c"), std::string::npos);
+    EXPECT_NE(fake.received().find("_0[2]='';c"), std::string::npos) << "a null label";
 }
 
 TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
@@ -125,6 +152,15 @@ TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
                  plot.grid({two, 2});
              },
              "chartlink: a grid needs at least 2 rows and 2 columns: plot not sent"},
+            {[&] { plot.bars(std::vector<std::string>{"a"}, two); },
+             "chartlink: labels and values differ in length"},
+            {[&] { plot.bars(std::vector<std::string>{"a\nb"}, std::vector<double>{1}); },
+             "chartlink: bar label holds a line break: plot not sent"},
+            {[&] { plot.curve_style("lines\r"); },
+             "chartlink: curve style holds a line break: not set"},
+            {[&] { plot.layout(0, 1); },
+             "chartlink: a layout needs at least 1 row and 1 column: not started"},
+            {[&] { plot.end_layout(); }, "chartlink: no figure is being laid out: not ended"},
         };
         for (const auto &[call, message] : calls) {
             try {
@@ -137,7 +173,11 @@ TEST(CppLayer, ThrowsForWhatTheCApiRefusesAndForUnequalLengths) {
         EXPECT_EQ(errors.text(), "command too long: not sent\n"
                                  "command holds a line break: not sent\n"
                                  "command holds a line break: not sent\n"
-                                 "a grid needs at least 2 rows and 2 columns: plot not sent\n");
+                                 "a grid needs at least 2 rows and 2 columns: plot not sent\n"
+                                 "bar label holds a line break: plot not sent\n"
+                                 "curve style holds a line break: not set\n"
+                                 "a layout needs at least 1 row and 1 column: not started\n"
+                                 "no figure is being laid out: not ended\n");
     }
     EXPECT_EQ(fake.received(), "");
     EXPECT_EQ(test::files_made().size(), mark);

@@ -100,7 +100,8 @@ TEST(EndToEnd, ExamplesThatSaveWriteExactlyOneImage) {
         << "the README shows the tour as it is";
     for (const char *example :
          {TOUR_EXAMPLE_PATH, SEVERAL_CURVES_EXAMPLE_PATH, ERROR_BARS_EXAMPLE_PATH,
-          HEATMAP_EXAMPLE_PATH, SURFACE_EXAMPLE_PATH}) {
+          HEATMAP_EXAMPLE_PATH, SURFACE_EXAMPLE_PATH, PANELS_EXAMPLE_PATH, MANY_CURVES_EXAMPLE_PATH,
+          TIME_AXIS_EXAMPLE_PATH, BARS_EXAMPLE_PATH, HISTOGRAM_EXAMPLE_PATH}) {
         test::TempDir dir;
         const std::string image = dir.path() + "/saved.png";
         EXPECT_EQ(run_program(example, image.c_str()), 0) << example;
@@ -260,7 +261,8 @@ Drawn draw(const std::string &file, const char *setup, const char *style, bool s
     } else {
         gnuplot_cmd(h, "%s", line.replace(named, 2, file).c_str());
     }
-    gnuplot_setstyle(h, style);
+    std::strchr(style, ' ') != nullptr ? gnuplot_set_curve_style(h, style)
+                                       : gnuplot_setstyle(h, style);
     const double *const columns[] = {x.data(), y.data()};
     const int count = static_cast<int>(x.size());
     reduced ? gnuplot_plot_xy_reduced(h, x.data(), y.data(), count, "series")
@@ -313,6 +315,10 @@ TEST(EndToEnd, AReducedPlotDrawsTheImageOfEveryPoint) {
          0},
         {"points", 1, ascending, 1000000, "set terminal png", "points", "a.png", false, false, 0,
          0},
+        {"coloured lines", 1, ascending, 1000000, "set terminal png", "lines lc rgb '#ff0000'",
+         "a.png", false, true, 0, 0},
+        {"wide lines", 1, ascending, 100000, "set terminal png", "lines lw 3", "a.png", false,
+         false, 0, 0},
         {"log y", 1, ascending, 100000, "set terminal png; set logscale y", "lines", "a.png", false,
          false, 0, 0},
         {"polar", 1, ascending, 100000, "set terminal png; set polar", "lines", "a.png", false,

@@ -15,6 +15,9 @@ const char *plot_verb(const _GNUPLOT_CTRL_ *handle, const char *first = "plot");
 // Counts one plot sent with `verb`, a literal plot_verb() gave.
 void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb);
 
+// As a reset does: the next plot begins a new graph.
+void forget_graph(_GNUPLOT_CTRL_ *handle);
+
 } // namespace plot_control
 
 #endif

@@ -9,6 +9,7 @@
 #include "internal/command_channel.h"
 #include "internal/data_files.h"
 #include "internal/data_writer.h"
+#include "internal/figure.h"
 #include "internal/gnuplot_process.h"
 #include "internal/reduced_curve.h"
 #include "internal/reply_channel.h"
@@ -28,6 +29,7 @@ struct Handle {
     ReducedCurve reduced;
     WindowEvents window;
     LiveCurve live;
+    Figure figure; // the curve style and the panels
     DataBlock block;
 };
 static_assert(std::is_standard_layout_v<Handle>, "the record must convert to its handle");
