@@ -104,7 +104,8 @@ FILE *start_gnuplot(GnuplotProcess &process, int reply_write, char (&buffer)[PIP
     // Readable once gnuplot has exited, whoever reaps it (a caller ignoring
     // SIGCHLD, or waiting for any child), and whatever its window's helper
     // still holds open; close-on-exec by itself.
-    process.exit_fd = static_cast<int>(syscall(SYS_pidfd_open, process.pid, 0));
+    process.exit_fd =
+        move_off_standard_streams(static_cast<int>(syscall(SYS_pidfd_open, process.pid, 0)));
 #endif
     return stream;
 }
@@ -145,9 +146,7 @@ bool end_gnuplot(const GnuplotProcess &process, FILE *stream) {
     do
         waited = waitpid(process.pid, &status, 0);
     while (waited == -1 && errno == EINTR);
-    // ECHILD: the caller reaps its children (or ignores SIGCHLD) and has
-    // reaped gnuplot.
-    return waited == process.pid || (waited == -1 && errno == ECHILD);
+    return waited == process.pid;
 }
 
 bool gnuplot_has_ended(const GnuplotProcess &process, FILE *command_stream) {
