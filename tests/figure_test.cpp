@@ -185,10 +185,7 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
         gnuplot_plot_histogram(h, same, 2, 1, nullptr);
         gnuplot_plot_histogram(h, widest, 2, 2, nullptr);
         gnuplot_plot_histogram(h, tiny, 2, 2, nullptr);
-        gnuplot_plot_bars(h, labels, nullptr, 5, "t");
-        gnuplot_plot_bars(h, nullptr, heights, 5, "t");
         gnuplot_plot_bars(h, labels, heights, 0, "t");
-        gnuplot_plot_histogram(h, nullptr, 8, 4, "h");
         gnuplot_plot_histogram(h, samples, -1, 4, "h");
         for (int slot = 0; slot < h->temp_file_count; ++slot)
             data.push_back(doubles_in(test::read_file(h->temp_files[slot])));

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -240,6 +241,18 @@ int run_in_child(const std::function<int()> &body) {
     int status = -1;
     waitpid(child, &status, 0);
     return status;
+}
+
+std::chrono::milliseconds since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+}
+
+const double values[] = {0.5, 2.0, -3.0, 1e-05, 1234567.0, 1733600000.5, std::nan("")};
+const double other[] = {-0.25, 100000, 1.0 / 3, 7, 0, 1e300, -2};
+
+std::string file_of(const _GNUPLOT_CTRL_ *handle, int slot) {
+    return handle->temp_files[slot];
 }
 
 } // namespace test

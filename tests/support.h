@@ -3,6 +3,7 @@
 #ifndef CHARTLINK_TESTS_SUPPORT_H
 #define CHARTLINK_TESTS_SUPPORT_H
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -135,6 +136,24 @@ Transcript run_session(const std::function<void(_GNUPLOT_CTRL_ *)> &use);
 
 // Runs body in a forked child and returns its wait status.
 int run_in_child(const std::function<int()> &body);
+
+// A handle on the real gnuplot, closed at the end of the scope.
+struct RealGnuplot {
+    _GNUPLOT_CTRL_ *handle = gnuplot_init();
+    ~RealGnuplot() { gnuplot_close(handle); }
+};
+
+// Time passed since start.
+std::chrono::milliseconds since(std::chrono::steady_clock::time_point start);
+
+// Data for the data plots: numbers gnuplot reads as written, and one not a
+// number, value_count of each.
+constexpr int value_count = 7;
+extern const double values[value_count];
+extern const double other[value_count];
+
+// The name of a handle's data file in the slot.
+std::string file_of(const _GNUPLOT_CTRL_ *handle, int slot);
 
 } // namespace test
 
