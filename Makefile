@@ -39,10 +39,9 @@ tested:
 bench:
 	./scripts/install-deps.sh bench
 	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DCHARTLINK_BUILD_BENCH=ON
-	$(CMAKE) --build build-bench -j $(JOBS) --target chartlink_bench chartlink_window_bench
-	./build-bench/bench/chartlink_bench
+	$(CMAKE) --build build-bench -j $(JOBS) --target chartlink_bench
 	./scripts/window-gnuplot.sh build-bench/bench/window-gnuplot
-	./build-bench/bench/chartlink_window_bench
+	./build-bench/bench/chartlink_bench
 
 SOURCES = $(shell find plot_control sine_demo examples tests bench -name '*.cpp' -o -name '*.c' -o -name '*.h' -o -name '*.hpp')
 

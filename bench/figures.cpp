@@ -35,7 +35,7 @@ struct Unit {
 };
 
 constexpr Unit million_points_per_s{" M points/s", 1e-6, 2}, frames_per_s{" frames/s", 1, 1},
-    s{" s", 1, 2}, ms{" ms", 1e3, 0}, us{" us", 1e6, 0}, mib{" MiB", 1, 0};
+    s{" s", 1, 2}, ms{" ms", 1e3, 0}, us{" us", 1e6, 0}, mib{" MiB", 1, 0}, frames{" frames", 1, 0};
 
 // A bound on the figure as shown; "about" is a guide, neither met nor
 // missed.
@@ -66,10 +66,19 @@ struct Figure {
     bool is_ratio() const { return over.benchmark != nullptr; }
 };
 
-// Every figure, family by family, each naming results by the names its
-// family file registers. A figure whose benchmarks were filtered out prints
-// as not run.
+// A window terminal's figures for one way of calling, from the benchmark
+// window/<terminal>_<way>, its rate over window/<terminal>_alone's.
 // clang-format off
+#define WINDOW_FIGURES(terminal, way, words) \
+    {terminal " window, " words ", live rate over gnuplot alone's", {"window/" terminal "_" way, "frames_per_s"}, {"window/" terminal "_alone", "frames_per_s"}, frames_per_s, at_least(0.9)}, \
+    {terminal " window, " words ", age of the frame shown, median", {"window/" terminal "_" way, "age_median_s"}, {}, ms, no_target}, \
+    {terminal " window, " words ", age of the frame shown, max", {"window/" terminal "_" way, "age_max_s"}, {}, ms, no_target}, \
+    {terminal " window, " words ", frames behind, median", {"window/" terminal "_" way, "behind_median"}, {}, frames, at_most(1)}, \
+    {terminal " window, " words ", frames behind, max", {"window/" terminal "_" way, "behind_max"}, {}, frames, at_most(1)}
+
+// Every figure, family by family, each naming results by the names its
+// family file registers. A figure whose benchmarks were filtered out, or
+// skipped (the windows, without Xvfb), prints as not run.
 const Figure figures[] = {
     {"text plot's time over the limit's", rate("text/limit"), rate("text/library"), million_points_per_s, at_most(1.5)},
     {"naive writer's time over the text plot's", rate("text/library"), rate("text/naive"), million_points_per_s, at_least(8)},
@@ -87,7 +96,12 @@ const Figure figures[] = {
     {"10^8-value histogram, gnuplot bins' time over the library's", {"figure/histogram_hundred_million", "gnuplot_bins_s"}, {"figure/histogram_hundred_million", "library_s"}, s, at_least(5)},
     {"gnuplot_get_number round trip, median of 2000", {"round_trip/get_and_sync", "get_median_s"}, {}, us, at_most(200)},
     {"gnuplot_sync round trip, median of 2000", {"round_trip/get_and_sync", "sync_median_s"}, {}, us, no_target},
+    WINDOW_FIGURES("x11", "back_to_back", "back to back"),
+    WINDOW_FIGURES("x11", "1ms_apart", "1 ms apart"),
+    WINDOW_FIGURES("qt", "back_to_back", "back to back"),
+    WINDOW_FIGURES("qt", "1ms_apart", "1 ms apart"),
 };
+#undef WINDOW_FIGURES
 // clang-format on
 
 std::string shown(double value, int decimals, const char *suffix) {
@@ -128,7 +142,7 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Aggregate)
+            if (run.run_type == Run::RT_Aggregate || run.error_occurred)
                 continue;
             const std::string &name = run.run_name.function_name;
             results_[{name, "seconds"}] =

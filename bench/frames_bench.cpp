@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "support.h"
 
 namespace bench {
@@ -29,41 +27,18 @@ void frames_through_library() {
     gnuplot_close(handle);
 }
 
-// The frames as binary files, made beforehand and removed with the object.
-class FrameFiles {
-public:
-    FrameFiles() {
-        mkdir(dir_.c_str(), 0700);
-        std::vector<double> record(2 * frame_points);
-        for (std::size_t frame = 0; frame < frame_count; ++frame) {
-            for (std::size_t i = 0; i < frame_points; ++i) {
-                record[2 * i] = points().x[i];
-                record[2 * i + 1] = points().y[frame * 1000 + i];
-            }
-            write_doubles(file(frame), record.data(), record.size());
-        }
-    }
-    ~FrameFiles() {
-        for (std::size_t frame = 0; frame < frame_count; ++frame)
-            std::remove(file(frame).c_str());
-        rmdir(dir_.c_str());
-    }
-    FrameFiles(const FrameFiles &) = delete;
-    FrameFiles &operator=(const FrameFiles &) = delete;
-
-    const std::string &dir() const { return dir_; }
-
-private:
-    std::string file(std::size_t frame) const { return dir_ + "/" + std::to_string(frame); }
-
-    std::string dir_ = work_path("frames");
-};
-
 // Only gnuplot's run of the script is timed, and the two take turns, so
 // that the machine's moods fall on both.
 void frames(benchmark::State &state) {
     use_real_gnuplot();
-    const FrameFiles files;
+    const FrameFiles files("frames", frame_count,
+                           [](std::size_t frame, std::vector<double> &record) {
+                               record.resize(2 * frame_points);
+                               for (std::size_t i = 0; i < frame_points; ++i) {
+                                   record[2 * i] = points().x[i];
+                                   record[2 * i + 1] = points().y[frame * 1000 + i];
+                               }
+                           });
     const GnuplotScript script(
         "frames.gp", png_terminal(Png::standard) +
                          "\ndo for [frame=0:" + std::to_string(frame_count - 1) + "] {\n  " +

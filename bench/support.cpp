@@ -34,6 +34,10 @@ public:
     std::string path(const std::string &name) const { return std::string(dir_) + "/" + name; }
     void use_discarding_gnuplot() const { setenv("PATH", (dir_ + (":" + real_path_)).c_str(), 1); }
     void use_real_gnuplot() const { setenv("PATH", real_path_.c_str(), 1); }
+    void use_window_gnuplot(const std::string &display) const {
+        setenv("PATH", (WINDOW_GNUPLOT_DIR ":" + real_path_).c_str(), 1);
+        setenv("DISPLAY", display.c_str(), 1);
+    }
 
 private:
     char dir_[32] = "/tmp/chartlink_bench_XXXXXX";
@@ -74,6 +78,12 @@ void use_discarding_gnuplot() {
 void use_real_gnuplot() {
     workspace().use_real_gnuplot();
 }
+void use_window_gnuplot(const std::string &display) {
+    workspace().use_window_gnuplot(display);
+}
+bool window_gnuplot_unpacked() {
+    return access(WINDOW_GNUPLOT_DIR "/gnuplot", X_OK) == 0;
+}
 
 std::string png_terminal(Png size) {
     return size == Png::standard ? "set terminal png" : "set terminal png size 800,600";
@@ -112,6 +122,22 @@ void write_doubles(const std::string &path, const double *values, std::size_t co
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char *>(values),
                static_cast<std::streamsize>(count * sizeof(double)));
+}
+
+FrameFiles::FrameFiles(const std::string &name, std::size_t count, const Fill &fill)
+    : dir_(work_path(name)), count_(count) {
+    mkdir(dir_.c_str(), 0700);
+    std::vector<double> values;
+    for (std::size_t frame = 0; frame < count_; ++frame) {
+        fill(frame, values);
+        write_doubles(file(frame), values.data(), values.size());
+    }
+}
+
+FrameFiles::~FrameFiles() {
+    for (std::size_t frame = 0; frame < count_; ++frame)
+        std::remove(file(frame).c_str());
+    rmdir(dir_.c_str());
 }
 
 void write_or_abort(int fd, const char *data, std::size_t size) {

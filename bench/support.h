@@ -1,6 +1,6 @@
 // What every family of benchmarks shares: the million points, the directory
 // the benchmarks work in, where gnuplot comes from, the png the real gnuplot
-// draws into, and timing.
+// draws into, frames in files, and timing.
 #ifndef CHARTLINK_BENCH_SUPPORT_H
 #define CHARTLINK_BENCH_SUPPORT_H
 
@@ -33,9 +33,12 @@ void prepare();
 std::string work_path(const std::string &name);
 
 // Where the plots that follow find gnuplot: the tests' stand-in, which
-// discards what it reads and answers syncs, or the real one.
+// discards what it reads and answers syncs, the real one, or the one with
+// windows that scripts/window-gnuplot.sh unpacks, showing them on display.
 void use_discarding_gnuplot();
 void use_real_gnuplot();
+void use_window_gnuplot(const std::string &display);
+bool window_gnuplot_unpacked();
 
 // The png every real plot draws into: gnuplot's own size or 800 x 600. The
 // lines are the same for the library and for scripts.
@@ -62,6 +65,25 @@ private:
 };
 
 void write_doubles(const std::string &path, const double *values, std::size_t count);
+
+// Frames made beforehand for gnuplot to read, file(frame) for frame 0 to
+// count - 1, each the doubles fill(frame, values) leaves; in a directory of
+// the benchmarks' own, removed with the object.
+class FrameFiles {
+public:
+    using Fill = std::function<void(std::size_t frame, std::vector<double> &values)>;
+    FrameFiles(const std::string &name, std::size_t count, const Fill &fill);
+    ~FrameFiles();
+    FrameFiles(const FrameFiles &) = delete;
+    FrameFiles &operator=(const FrameFiles &) = delete;
+
+    const std::string &dir() const { return dir_; }
+    std::string file(std::size_t frame) const { return dir_ + "/" + std::to_string(frame); }
+
+private:
+    std::string dir_;
+    std::size_t count_;
+};
 void write_or_abort(int fd, const char *data, std::size_t size);
 
 double seconds_of(const std::function<void()> &run);

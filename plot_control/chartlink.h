@@ -364,12 +364,21 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle);
  * gnuplot_wait_closed()): events before that are not heard. Like a request, a
  * binding leaves gnuplot's `print` on standard error. A binding of your own
  * for the same key or button, or "reset bind", replaces the library's. Button
- * bindings do not fire on 3-D plots. A close that comes again before a plot
- * (x11 reports a destroyed window's up to three times) counts once.
+ * bindings do not fire on 3-D plots. A close that comes again before a plot or
+ * a line of gnuplot_cmd() (x11 reports a destroyed window's up to three times)
+ * counts once; after one (a replot that reopened the window) it counts anew.
+ * Unread events wait in the handle (the newest 4096; older ones are lost) and
+ * in the answer pipe (1 MiB where the system allows, some ten thousand events):
+ * past that gnuplot waits to write, then runs the events it missed nested and
+ * loses some, and its "load/eval nested too deeply" is kept from the results.
+ * gnuplot without bindings (gnuplot-nox) is asked once, and said (Messages).
+ * gnuplot's end is seen by its pidfd where the system has them, whatever the
+ * caller does with SIGCHLD and whatever a window's helper still holds open.
  *
  * Results: 0 when all went well; -1 when timeout_ms milliseconds pass first
- * (a negative timeout_ms waits without limit), quietly, leaving nothing
- * pending in gnuplot; -1 after a message when gnuplot has ended, and at once,
+ * (a negative timeout_ms waits without limit), quietly, even while gnuplot is
+ * busy: bindings not yet answered then still take effect, and their answer is
+ * filed away without reaching a later sync; -1 after a message when gnuplot has ended, and at once,
  * sending nothing, for a null handle or argument. A live curve's waiting frame
  * (see gnuplot_plot_live()) is sent on the way. */
 
@@ -387,8 +396,8 @@ typedef struct gnuplot_event {
 } gnuplot_event;
 
 /* Also reports each key or button named in names, separated by blanks:
- * gnuplot's key names ("a", "Return", "Left", "F1", "ctrl-a") or "Button2",
- * "Button3". A bound key or button loses its built-in action (button 3 zooms).
+ * gnuplot's key names ("a", "Return", "Left", "F1", "ctrl-a") or "Button1"
+ * (bound anyway), "Button2", "Button3", reported as clicks. A bound key or button loses its built-in action (button 3 zooms).
  * Returns as gnuplot_sync() does (no time limit): 1 when gnuplot refuses one. */
 int gnuplot_listen(_GNUPLOT_CTRL_ *handle, const char *names);
 
@@ -398,15 +407,19 @@ int gnuplot_next_event(_GNUPLOT_CTRL_ *handle, gnuplot_event *event, int timeout
 
 /* Returns 0 once the user has closed the plot window, and at once when there is
  * none: no window terminal (asked of gnuplot), nothing plotted, or the close
- * seen and no plot of the library's since (on x11, which reopens none, any). */
+ * seen and no plot or line of gnuplot_cmd() since (on x11, which reopens none,
+ * any). */
 int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
 
 /* Live data. gnuplot_plot_live() makes x and y the newest frame of the graph's
- * live curve. Its first frame after open or a reset asks gnuplot for the
- * terminal, then plots as gnuplot_plot_columns() of x and y (same line, title,
- * style, file and refusals); each later one swaps the data file's contents in by
+ * live curve. Its first frame after open or a reset plots as
+ * gnuplot_plot_columns() of x and y (same line, title, style, file and
+ * refusals); each later one swaps the data file's contents in by
  * rename (a zoom never reads half a frame) and sends replot and a request,
- * without waiting. In a window only one frame is in flight: while gnuplot has
+ * without waiting; each request's answer tells the terminal the frame went to.
+ * In a window (as the last answer says, and no line of gnuplot_cmd() since,
+ * which may switch the terminal: until the next frame's answer, frames wait
+ * for the one before) only one frame is in flight: while gnuplot has
  * not answered the one before, the new frame waits in the handle, replacing
  * one waiting there, and goes out with the next frame, sync, event or wait
  * that finds gnuplot done. On other terminals (gif animate: an image a frame)
@@ -618,16 +631,19 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     plot "<file>"<t> with <style>
  * gnuplot_listen(), gnuplot_next_event() and gnuplot_wait_closed(), the first
  *   time each binding is needed, in <request>s of up to five bindings:
- *     bind "Close" 'set print "/dev/fd/3";print "<tag>0WC<tag>";unset print'
- *     bind "Button<b>" 'set print "/dev/fd/3";print sprintf("<tag>0WB<b> %.17g %.17g<tag>",MOUSE_X,MOUSE_Y);unset print'
- *     bind "<key>" 'set print "/dev/fd/3";print sprintf("<tag>0WK%d %.17g %.17g<tag>",MOUSE_KEY,exists("MOUSE_X")?MOUSE_X:NaN,exists("MOUSE_Y")?MOUSE_Y:NaN);unset print'
- *   <tag> being the seven letters or digits that tag the handle, after a c.
+ *     if (<m>) {bind "Close" 'set print "/dev/fd/3";print "<tag>0WC<tag>";unset print'}
+ *     if (<m>) {bind "Button<b>" 'set print "/dev/fd/3";print sprintf("<tag>0WB<b> %.17g %.17g<tag>",MOUSE_X,MOUSE_Y);unset print'}
+ *     if (<m>) {bind "<key>" 'set print "/dev/fd/3";print sprintf("<tag>0WK%d %.17g %.17g<tag>",MOUSE_KEY,exists("MOUSE_X")?MOUSE_X:NaN,exists("MOUSE_Y")?MOUSE_Y:NaN);unset print'}
+ *   <tag> being the seven letters or digits that tag the handle, after a c;
+ *   <m> being strstrt(GPVAL_COMPILE_OPTIONS,"+USE_MOUSE"), asked first, once,
+ *   in a <request> for that number (the bindings go without its answer when
+ *   the time runs out first).
  *   gnuplot_wait_closed() then a <request> for
  *     exists("GPVAL_LAST_PLOT")?GPVAL_TERM:""
- * gnuplot_plot_live(), the first frame: a <request> for GPVAL_TERM, the line
- *   of gnuplot_plot_columns() for x and y, a <request>; every later frame sent:
+ * gnuplot_plot_live(), the first frame: the line of gnuplot_plot_columns() for
+ *   x and y, a <request> for GPVAL_TERM; every later frame sent:
  *     replot
- *     <request>
+ *     <request> for GPVAL_TERM
  * gnuplot_close(): no line; gnuplot reads the end of its input.
  */
 
@@ -709,6 +725,9 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   "gnuplot has ended: plot not sent\n"
  *       gnuplot_listen(), gnuplot_next_event(), gnuplot_wait_closed(),
  *       gnuplot_plot_live()
+ *   "this gnuplot has no windows: not bound\n"
+ *   "this gnuplot has no windows: no event read\n"
+ *       gnuplot_listen(), gnuplot_next_event(): gnuplot has no bind (gnuplot-nox)
  *   "curve style holds a line break: not set\n"
  *   "curve style too long: not set\n"
  *   "cannot allocate memory: curve style not set\n"
@@ -746,7 +765,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *       gnuplot_close(): the wait for gnuplot fails
  *
  * Elsewhere: gnuplot_plot_once() writes "press ENTER to continue\n" on standard
- * output. gnuplot_last_error() holds gnuplot's messages but for two of the
+ * output. gnuplot_last_error() holds gnuplot's messages (but "load/eval nested
+ * too deeply" once the library's bindings are in place) and two of the
  * library's: "not a real number: <re> <im>" (gnuplot_get_number(), a complex
  * value) and "gnuplot gave no value" (a get whose expression gave none).
  */

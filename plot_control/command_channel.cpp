@@ -155,6 +155,6 @@ void gnuplot_cmd(_GNUPLOT_CTRL_ *handle, const char *format, ...) {
     va_start(args, format);
     const bool formatted = plot_control::format_command(line, format, args);
     va_end(args);
-    if (formatted)
-        plot_control::send_line(handle, line);
+    if (formatted && plot_control::send_line(handle, line))
+        plot_control::caller_line_sent(plot_control::handle_of(handle));
 }

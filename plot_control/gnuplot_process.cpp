@@ -2,17 +2,20 @@
 // the command pipe and its descriptor 3 on the reply channel's pipe, ended
 // by closing the command pipe and waiting.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <stdio_ext.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "chartlink.h"
 #include "internal/gnuplot_process.h"
+#include "internal/handle.h"
 #include "internal/os_helpers.h"
 
 extern char **environ;
@@ -97,14 +100,27 @@ FILE *start_gnuplot(GnuplotProcess &process, int reply_write, char (&buffer)[PIP
     }
     setvbuf(stream, buffer, _IOFBF, sizeof buffer);
     process.opener_pid = getpid();
+#ifdef SYS_pidfd_open
+    // Readable once gnuplot has exited, whoever reaps it (a caller ignoring
+    // SIGCHLD, or waiting for any child), and whatever its window's helper
+    // still holds open; close-on-exec by itself.
+    process.exit_fd =
+        move_off_standard_streams(static_cast<int>(syscall(SYS_pidfd_open, process.pid, 0)));
+#endif
     return stream;
 }
 
 bool gnuplot_has_exited(const GnuplotProcess &process) {
+    if (process.exit_fd != -1) {
+        pollfd exit{process.exit_fd, POLLIN, 0};
+        return poll(&exit, 1, 0) == 1;
+    }
+    // Without a pidfd: exited and not yet reaped, or reaped by the caller.
     siginfo_t info{};
-    return is_opener(process) &&
-           waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-           info.si_pid == process.pid;
+    return is_opener(process) && ((waitid(P_PID, static_cast<id_t>(process.pid), &info,
+                                          WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                                   info.si_pid == process.pid) ||
+                                  (kill(process.pid, 0) == -1 && errno == ESRCH));
 }
 
 bool is_opener(const GnuplotProcess &process) {
@@ -112,6 +128,8 @@ bool is_opener(const GnuplotProcess &process) {
 }
 
 bool end_gnuplot(const GnuplotProcess &process, FILE *stream) {
+    if (process.exit_fd != -1)
+        close(process.exit_fd);
     if (!is_opener(process)) {
         // gnuplot belongs to the process that opened the handle: send it
         // nothing and wait for nothing.
@@ -131,13 +149,17 @@ bool end_gnuplot(const GnuplotProcess &process, FILE *stream) {
     return waited == process.pid;
 }
 
-bool gnuplot_has_ended(FILE *command_stream) {
+bool gnuplot_has_ended(const GnuplotProcess &process, FILE *command_stream) {
     pollfd pipe{fileno(command_stream), 0, 0};
-    return poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0;
+    return (poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0) ||
+           gnuplot_has_exited(process);
 }
 
 } // namespace plot_control
 
 int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle) {
-    return handle != nullptr && !plot_control::gnuplot_has_ended(handle->command_stream) ? 1 : 0;
+    return handle != nullptr && !plot_control::gnuplot_has_ended(
+                                    plot_control::handle_of(handle).process, handle->command_stream)
+               ? 1
+               : 0;
 }

@@ -54,6 +54,16 @@ bool replace_contents(Handle &handle, int slot, const double *x, const double *y
     return true;
 }
 
+// The request after a frame: its answer tells the terminal the frame went
+// to, so that a switch between a window and a file is seen at the next frame.
+Outcome post_frame_request(Handle &handle) {
+    const Outcome outcome =
+        post_request(handle, {Asked::text, "GPVAL_TERM"}, nullptr, 0, Deadline(-1));
+    if (outcome == Outcome::answered)
+        handle.live.in_flight = handle.reply.last_request;
+    return outcome;
+}
+
 // replot and a request after it, not waited for.
 Outcome send_replot(Handle &handle) {
     if (!handle.commands.boundary.at_command_start())
@@ -62,12 +72,8 @@ Outcome send_replot(Handle &handle) {
     std::strcpy(replot.text, "replot");
     if (!send_line(&handle.record, replot))
         return Outcome::ended;
-    const Outcome outcome = post_request(handle, {}, nullptr, 0, Deadline(-1));
-    if (outcome == Outcome::answered) {
-        handle.live.in_flight = handle.reply.last_request;
-        window_may_reopen(handle);
-    }
-    return outcome;
+    window_may_reopen(handle);
+    return post_frame_request(handle);
 }
 
 // -1 (said), or 0 once sent.
@@ -88,14 +94,12 @@ int send_frame(Handle &handle, int slot, const double *x, const double *y, std::
     return 0;
 }
 
-// The first frame: the curve's plot, after learning whether it goes to a
-// window.
+// The first frame: the curve's plot. Until its answer tells, the terminal
+// counts as no window: the next frame waits for it.
 int first_frame(Handle &handle, const double *x, const double *y, int count, const char *title) {
     _GNUPLOT_CTRL_ *record = &handle.record;
-    Answer answer;
-    if (!value_of(handle, {Asked::text, "GPVAL_TERM"}, -1, answer)) {
-        report_failure(answer.outcome == Outcome::answered ? Outcome::ended : answer.outcome,
-                       "plot not sent");
+    if (!handle.commands.boundary.at_command_start()) {
+        report_failure(Outcome::unfinished, "plot not sent");
         return -1;
     }
     const int before = record->temp_file_count;
@@ -105,13 +109,30 @@ int first_frame(Handle &handle, const double *x, const double *y, int count, con
         return -1;
     LiveCurve &live = handle.live;
     live.file = record->temp_files[before];
-    live.window = answer.value == "qt" || answer.value == "wxt" || answer.value == "x11";
+    live.window = false;
     live.waiting = false;
-    if (post_request(handle, {}, nullptr, 0, Deadline(-1)) != Outcome::answered) {
+    const Outcome outcome = post_frame_request(handle);
+    if (outcome != Outcome::answered) {
+        report_failure(outcome, "plot not sent");
+        return -1;
+    }
+    return 0;
+}
+
+// Waits for the frame in flight, and then the one waiting, if any, goes out.
+int wait_for_frames(Handle &handle) {
+    LiveCurve &live = handle.live;
+    if (!send_waiting_frame(handle, Deadline(-1))) {
         report_failure(Outcome::ended, "plot not sent");
         return -1;
     }
-    live.in_flight = handle.reply.last_request;
+    const Outcome outcome = wait_on_channel(
+        handle, [&] { return read_arrived_answers(handle), answered(handle, live.in_flight); },
+        Deadline(-1));
+    if (outcome != Outcome::answered) {
+        report_failure(outcome, "plot not sent");
+        return -1;
+    }
     return 0;
 }
 
@@ -122,15 +143,10 @@ int plot_live(Handle &handle, const double *x, const double *y, int count, const
         return first_frame(handle, x, y, count, title);
     const auto size = static_cast<std::size_t>(count);
     read_arrived_answers(handle);
-    if (!live.window && !answered(handle, live.in_flight)) {
-        const Outcome outcome = wait_on_channel(
-            handle, [&] { return read_arrived_answers(handle), answered(handle, live.in_flight); },
-            Deadline(-1));
-        if (outcome != Outcome::answered) {
-            report_failure(outcome, "plot not sent");
-            return -1;
-        }
-    }
+    // No window (any more): every frame is drawn, one held before the
+    // switch included.
+    if (!live.window && wait_for_frames(handle) == -1)
+        return -1;
     if (answered(handle, live.in_flight)) {
         const bool replaced = live.waiting; // this newer frame goes instead
         live.waiting = false;
@@ -145,6 +161,19 @@ int plot_live(Handle &handle, const double *x, const double *y, int count, const
 }
 
 } // namespace
+
+void take_late_value(Handle &handle, unsigned long request, const std::string &value) {
+    LiveCurve &live = handle.live;
+    if (request == live.in_flight && request > live.caller_line_before)
+        live.window = is_window_terminal(value);
+}
+
+void caller_line_sent(Handle &handle) {
+    LiveCurve &live = handle.live;
+    live.window = false;
+    live.caller_line_before = handle.reply.last_request + 1;
+    window_may_reopen(handle);
+}
 
 bool send_waiting_frame(Handle &handle, const Deadline &deadline) {
     LiveCurve &live = handle.live;

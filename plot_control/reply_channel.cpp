@@ -152,11 +152,16 @@ bool take_records(Handle &handle, unsigned long number, Answer &answer) {
             continue;
         }
         const bool ours = record.number == number;
-        if (record.kind == 'V' && ours) {
-            answer.has_value = true;
-            answer.value = std::move(record.payload);
+        if (record.kind == 'V') {
+            if (ours) {
+                answer.has_value = true;
+                answer.value = std::move(record.payload);
+            } else {
+                take_late_value(handle, record.number, record.payload);
+            }
             continue;
         }
+        record.payload = callers_error(handle, std::move(record.payload));
         if (record.kind == 'R') {
             reply.answered = record.number;
             if (ours) {
@@ -164,7 +169,7 @@ bool take_records(Handle &handle, unsigned long number, Answer &answer) {
                 return true;
             }
         }
-        if (!record.payload.empty() && record.kind != 'V')
+        if (!record.payload.empty() && record.number != reply.quiet_request)
             reply.earlier_error = std::move(record.payload);
     }
     return false;
@@ -181,18 +186,19 @@ Outcome wait_on_channel(Handle &handle, const std::function<bool()> &done,
         // The command pipe polls as an error once gnuplot has stopped
         // reading; the reply pipe hangs up once no writer is left. A window's
         // helper may hold both after gnuplot has gone: its exit is looked at
-        // every so often.
+        // every so often, or watched where the system gives a pidfd.
         pollfd watched[] = {{reply.read_fd, POLLIN, 0},
-                            {fileno(handle.record.command_stream), 0, 0}};
+                            {fileno(handle.record.command_stream), 0, 0},
+                            {handle.process.exit_fd, POLLIN, 0}};
         const int left = deadline.left_ms();
-        const int ready = poll(watched, 2, left < 0 || left > 250 ? 250 : left);
+        const int ready = poll(watched, 3, left < 0 || left > 250 ? 250 : left);
         if (ready < 0 && errno != EINTR)
             return Outcome::ended;
         if (watched[0].revents & POLLIN)
             read_available(reply.read_fd, reply.unread);
         else if ((watched[0].revents & POLLHUP) || (watched[1].revents & (POLLERR | POLLHUP)))
             return Outcome::ended;
-        else if (ready == 0 && gnuplot_has_exited(handle.process))
+        else if (watched[2].revents != 0 || (ready == 0 && gnuplot_has_exited(handle.process)))
             return Outcome::ended;
         else if (ready == 0 && deadline.left_ms() == 0)
             return Outcome::timed_out;
@@ -333,8 +339,14 @@ bool make_pipe(int (&ends)[2]) {
     if (pipe2(ends, O_CLOEXEC) != 0)
         return false;
     ends[0] = move_off_standard_streams(ends[0]);
-    if (ends[0] != -1 && fcntl(ends[0], F_SETFL, O_NONBLOCK) == 0)
+    if (ends[0] != -1 && fcntl(ends[0], F_SETFL, O_NONBLOCK) == 0) {
+        // Room for some ten thousand events the caller has not read yet: a
+        // gnuplot blocked on a full pipe runs the events it missed meanwhile
+        // nested, and loses them past a depth. Where the system allows
+        // less, the pipe stays as it is.
+        fcntl(ends[0], F_SETPIPE_SZ, 1 << 20);
         return true;
+    }
     if (ends[0] != -1)
         close(ends[0]);
     close(ends[1]);
@@ -397,8 +409,8 @@ Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *cons
     if (between_count > 0 || asked.kind != Asked::nothing)
         lines[count++] = &closing;
     if (!send_request(handle, lines, count, deadline))
-        return gnuplot_has_ended(handle.record.command_stream) ? Outcome::ended
-                                                               : Outcome::timed_out;
+        return gnuplot_has_ended(handle.process, handle.record.command_stream) ? Outcome::ended
+                                                                               : Outcome::timed_out;
     reply.last_request = number;
     return Outcome::answered;
 }

@@ -21,11 +21,14 @@ namespace {
 
 constexpr std::size_t most_events_kept = 4096;
 constexpr std::size_t longest_key_name = 32;
+constexpr const char *mouse_test = "strstrt(GPVAL_COMPILE_OPTIONS,\"+USE_MOUSE\")";
 
 // set print "/dev/fd/3";print <record>;unset print: the channel is the print
 // target only while the binding runs, as during a request.
+// Only where gnuplot has bind: gnuplot-nox parses no line in a clause it skips.
 std::string binding_for(const std::string &name, const std::string &printed) {
-    return "bind \"" + name + "\" 'set print \"/dev/fd/3\";print " + printed + ";unset print'";
+    return std::string("if (") + mouse_test + ") {bind \"" + name +
+           "\" 'set print \"/dev/fd/3\";print " + printed + ";unset print'}";
 }
 
 // The record's text, made whole by sprintf before anything is printed, so
@@ -68,15 +71,19 @@ bool valid_key_name(const std::string &name) {
     return true;
 }
 
-// button 2 or 3 for "Button2" or "Button3", else 0.
+// The button of "Button1" to "Button3", else 0.
 int button_named(const std::string &name) {
-    return name == "Button2" ? 2 : name == "Button3" ? 3 : 0;
+    return name.size() == 7 && name.compare(0, 6, "Button") == 0 && name[6] >= '1' && name[6] <= '3'
+               ? name[6] - '0'
+               : 0;
 }
 
 // Sends bindings in requests of up to five, as a save's lines go: 0, 1 with
-// gnuplot's message, or -1 (said).
+// gnuplot's message, -1 (said, but quietly when the time runs out), or -2
+// when the time ran out after the last request went: gnuplot will take
+// them, and that request's late error goes to no caller's sync.
 int send_bindings(Handle &handle, const std::vector<std::string> &bindings,
-                  const char *consequence) {
+                  const Deadline &deadline, const char *consequence) {
     ReplyChannel &reply = handle.reply;
     reply.last_error.clear();
     for (std::size_t first = 0; first < bindings.size(); first += 5) {
@@ -89,7 +96,14 @@ int send_bindings(Handle &handle, const std::vector<std::string> &bindings,
             between[count] = &lines[count];
         }
         Answer answer;
-        const Outcome outcome = ask_gnuplot(handle, {}, between, count, Deadline(-1), answer);
+        const Outcome outcome = ask_gnuplot(handle, {}, between, count, deadline, answer);
+        if (outcome == Outcome::timed_out && reply.answered < reply.last_request &&
+            first + count == bindings.size()) {
+            reply.quiet_request = reply.last_request;
+            return -2;
+        }
+        if (outcome == Outcome::timed_out)
+            return -1;
         if (outcome != Outcome::answered) {
             report_failure(outcome, consequence);
             return -1;
@@ -102,8 +116,32 @@ int send_bindings(Handle &handle, const std::vector<std::string> &bindings,
     return 0;
 }
 
-// Binds the close, and with clicks button 1, once per handle.
-int bind_window(Handle &handle, bool clicks, const char *consequence) {
+// Asks once whether this gnuplot has bind at all (gnuplot-nox has not):
+// 1, 0 said, -1 said, or -2 when the time runs out.
+int has_mouse(Handle &handle, const Deadline &deadline, const char *consequence) {
+    WindowEvents &window = handle.window;
+    if (window.has_mouse == -1) {
+        Answer answer;
+        if (!value_of(handle, {Asked::number, mouse_test}, deadline.left_ms(), answer)) {
+            if (answer.outcome == Outcome::timed_out)
+                return -2;
+            report_failure(answer.outcome, consequence);
+            return -1;
+        }
+        window.has_mouse = answer.value.compare(0, 2, "0 ") != 0 ? 1 : 0;
+    }
+    if (window.has_mouse == 0 && wait_on_channel(
+                                     handle, [] { return false; }, Deadline(0)) == Outcome::ended)
+        report_failure(Outcome::ended, consequence);
+    else if (window.has_mouse == 0)
+        say_formatted("this gnuplot has no windows: %s\n", consequence);
+    return window.has_mouse;
+}
+
+// Binds the close, and with clicks button 1, once per handle: 0, or -1
+// (said, but quietly when the time runs out). With no time to ask whether
+// gnuplot has bind, the bindings go anyway: they test it themselves.
+int bind_window(Handle &handle, bool clicks, const Deadline &deadline, const char *consequence) {
     WindowEvents &window = handle.window;
     std::vector<std::string> bindings;
     if (!window.close_bound)
@@ -112,12 +150,15 @@ int bind_window(Handle &handle, bool clicks, const char *consequence) {
         bindings.push_back(click_binding(handle.reply, 1));
     if (bindings.empty())
         return 0;
-    const int result = send_bindings(handle, bindings, consequence);
+    const int mouse = has_mouse(handle, deadline, consequence);
+    if (mouse == 0 || mouse == -1)
+        return -1;
+    const int result = send_bindings(handle, bindings, deadline, consequence);
     if (result == -1)
         return -1;
-    window.close_bound = true;
+    window.close_bound = true; // sent, if not yet answered
     window.clicks_bound = window.clicks_bound || clicks;
-    return 0;
+    return result == -2 ? -1 : 0;
 }
 
 int listen_to(Handle &handle, const char *names) {
@@ -137,9 +178,9 @@ int listen_to(Handle &handle, const char *names) {
         bindings.push_back(button != 0 ? click_binding(handle.reply, button)
                                        : key_binding(handle.reply, name));
     }
-    if (bind_window(handle, true, "not bound") == -1)
+    if (bind_window(handle, true, Deadline(-1), "not bound") == -1)
         return -1;
-    return send_bindings(handle, bindings, "not bound");
+    return send_bindings(handle, bindings, Deadline(-1), "not bound");
 }
 
 double number_or_nan(const char *&at) {
@@ -179,9 +220,10 @@ bool read_event(const std::string &payload, gnuplot_event &event) {
     return true;
 }
 
-// Gone: closed, and no plot since that would open it again (x11 does not).
+// Gone: closed, and no plot or line since that could open it again (x11's
+// do not).
 bool window_gone(const WindowEvents &window, bool reopens) {
-    return window.closed && !(reopens && window.plotted_since_close);
+    return window.closed && !(reopens && window.sent_since_close);
 }
 
 Outcome wait_for_events(Handle &handle, const Deadline &deadline,
@@ -197,11 +239,11 @@ Outcome wait_for_events(Handle &handle, const Deadline &deadline,
 }
 
 int next_event(Handle &handle, gnuplot_event &event, int timeout_ms) {
-    if (bind_window(handle, true, "no event read") == -1)
-        return -1;
+    const Deadline deadline(timeout_ms);
     std::deque<gnuplot_event> &queue = handle.window.queue;
-    const Outcome outcome =
-        wait_for_events(handle, Deadline(timeout_ms), [&] { return !queue.empty(); });
+    if (bind_window(handle, true, deadline, "no event read") == -1 && queue.empty())
+        return -1;
+    const Outcome outcome = wait_for_events(handle, deadline, [&] { return !queue.empty(); });
     if (!queue.empty()) {
         event = queue.front();
         queue.pop_front();
@@ -210,10 +252,6 @@ int next_event(Handle &handle, gnuplot_event &event, int timeout_ms) {
     if (outcome == Outcome::ended)
         report_failure(Outcome::ended, "no event read");
     return -1;
-}
-
-bool is_window_terminal(const std::string &terminal) {
-    return terminal == "qt" || terminal == "wxt" || terminal == "x11";
 }
 
 int wait_closed(Handle &handle, int timeout_ms) {
@@ -234,7 +272,7 @@ int wait_closed(Handle &handle, int timeout_ms) {
     }
     if (!is_window_terminal(answer.value))
         return 0;
-    if (bind_window(handle, false, consequence) == -1)
+    if (bind_window(handle, false, deadline, consequence) == -1)
         return -1;
     const bool reopens = answer.value != "x11";
     const Outcome outcome =
@@ -257,7 +295,7 @@ void take_window_event(Handle &handle, const std::string &payload) {
         if (window_gone(window, true))
             return; // the same close again
         window.closed = true;
-        window.plotted_since_close = false;
+        window.sent_since_close = false;
     }
     if (window.queue.size() == most_events_kept)
         window.queue.pop_front();
@@ -265,7 +303,17 @@ void take_window_event(Handle &handle, const std::string &payload) {
 }
 
 void window_may_reopen(Handle &handle) {
-    handle.window.plotted_since_close = true;
+    handle.window.sent_since_close = true;
+}
+
+std::string callers_error(const Handle &handle, std::string error) {
+    if (handle.window.close_bound && error == "load/eval nested too deeply")
+        error.clear();
+    return error;
+}
+
+bool is_window_terminal(const std::string &terminal) {
+    return terminal == "qt" || terminal == "wxt" || terminal == "x11";
 }
 
 } // namespace plot_control

@@ -138,7 +138,7 @@ TEST(Pipe, IsNotInheritedByProgramsTheCallerStartsNorTakesAStandardStream) {
         (void)!write(STDOUT_FILENO, line, sizeof line - 1);
         (void)!write(STDERR_FILENO, line, sizeof line - 1);
         gnuplot_close(handle);
-        return kept == 2 ? 0 : 2; // the command pipe and the reply pipe
+        return kept == 3 ? 0 : 2; // the command pipe, the reply pipe and gnuplot's pidfd
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(fake.received(), "");

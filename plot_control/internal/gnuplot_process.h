@@ -13,6 +13,7 @@ namespace plot_control {
 struct GnuplotProcess {
     pid_t pid = -1;
     pid_t opener_pid = -1; // a forked child's close leaves gnuplot and the files alone
+    int exit_fd = -1;      // gnuplot's pidfd where the system has them
 };
 
 // Starts gnuplot through the shell, with reply_write (closed here in every
@@ -27,11 +28,12 @@ bool is_opener(const GnuplotProcess &process);
 // other than the opener, only closes. False when the wait fails.
 bool end_gnuplot(const GnuplotProcess &process, FILE *stream);
 
-// True once the opener's gnuplot process has exited (not yet waited for).
+// True once gnuplot's process has exited, whether or not it has been reaped
+// and by whom, and whatever its window's helper still holds open.
 bool gnuplot_has_exited(const GnuplotProcess &process);
 
-// gnuplot has ended, or stopped reading: the command pipe polls as an error.
-bool gnuplot_has_ended(FILE *command_stream);
+// gnuplot has exited, or stopped reading: the command pipe polls as an error.
+bool gnuplot_has_ended(const GnuplotProcess &process, FILE *command_stream);
 
 } // namespace plot_control
 

@@ -18,13 +18,14 @@ struct Handle;
 
 struct ReplyChannel {
     int read_fd = -1;
-    char tag[9] = "";               // 'c' and 7 random letters or digits, this handle's own
-    unsigned long last_request = 0; // requests are numbered from 1
-    unsigned long answered = 0;     // the last request gnuplot has answered
-    std::string unread;             // received but not yet a whole record
-    std::string earlier_error;      // kept for the next sync
-    std::string last_error;         // what gnuplot_last_error() gives
-    std::string text;               // what gnuplot_get_text() gave last
+    char tag[9] = "";                // 'c' and 7 random letters or digits, this handle's own
+    unsigned long last_request = 0;  // requests are numbered from 1
+    unsigned long answered = 0;      // the last request gnuplot has answered
+    std::string unread;              // received but not yet a whole record
+    std::string earlier_error;       // kept for the next sync
+    unsigned long quiet_request = 0; // the library's own, whose late error is no caller's
+    std::string last_error;          // what gnuplot_last_error() gives
+    std::string text;                // what gnuplot_get_text() gave last
 };
 
 // Makes the channel's pipe and gives the channel its tag; gnuplot_end is

@@ -20,27 +20,44 @@ constexpr char window_event_kind = 'W';
 
 struct WindowEvents {
     std::deque<gnuplot_event> queue; // heard, not yet handed over
+    int has_mouse = -1;              // gnuplot has bind: 1 or 0; -1 before asked
     bool close_bound = false;        // the bindings sent so far
     bool clicks_bound = false;
-    bool closed = false;              // a Close has come
-    bool plotted_since_close = false; // and a plot went out after it
+    bool closed = false;           // a Close has come
+    bool sent_since_close = false; // and a plot or a caller's line went out after it
 };
 
 // One curve whose data each frame replaces: the newest frame goes out once
 // gnuplot has answered the request after the one before.
 struct LiveCurve {
-    std::string file;            // its data file, in the handle's table; "" before the first frame
-    bool window = false;         // drawn in a window, so frames may be dropped
-    unsigned long in_flight = 0; // the request sent after the last frame
-    bool waiting = false;        // a frame waits to be sent
-    std::vector<double> x, y;    // that frame
+    std::string file;    // its data file, in the handle's table; "" before the first frame
+    bool window = false; // drawn in a window, as the last frame's answer says
+    unsigned long caller_line_before = 0; // answers to requests before it tell no more
+    unsigned long in_flight = 0;          // the request sent after the last frame
+    bool waiting = false;                 // a frame waits to be sent
+    std::vector<double> x, y;             // that frame
 };
 
 // Files an event's record, as a binding printed it.
 void take_window_event(Handle &handle, const std::string &payload);
 
-// A plot went out: a window closed before may open again.
+// A plot or a caller's line went out: a window closed before may open again.
 void window_may_reopen(Handle &handle);
+
+// The caller sent a line, which may change the terminal or open a closed
+// window: the live curve's frames wait for the next frame's answer to tell.
+void caller_line_sent(Handle &handle);
+
+// A value gnuplot gave for a request that no wait took: a live frame's
+// request gives the terminal it was drawn on.
+void take_late_value(Handle &handle, unsigned long request, const std::string &value);
+
+// gnuplot's error, unless it is one that only the library's bindings cause
+// (a flood of events that gnuplot 5.4 runs nested until it gives up).
+std::string callers_error(const Handle &handle, std::string error);
+
+// The window terminals.
+bool is_window_terminal(const std::string &terminal);
 
 // Sends the live curve's waiting frame once gnuplot has answered the one
 // before, waiting for that no longer than deadline. False when gnuplot has
