@@ -252,8 +252,8 @@ TEST(Bars, LabelsTravelExactlyInAnArrayAndValuesAsBoxes) {
             const double start = bins[at + 2], end = bins[at + 3];
             EXPECT_TRUE(std::isfinite(start) && std::isfinite(end) && start < end) << set;
             EXPECT_EQ(start, at > 0 ? bins[at - 3] : start) << set;
-            const auto [values, count] = counted[set];
-            const auto held = std::count_if(values, values + count, [&](double value) {
+            const auto [set_values, count] = counted[set];
+            const auto held = std::count_if(set_values, set_values + count, [&](double value) {
                 return start <= value && (value < end || (last && value == end));
             });
             EXPECT_EQ(bins[at + 1], static_cast<double>(held)) << set << " bin " << at / 6;
