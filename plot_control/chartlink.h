@@ -414,9 +414,11 @@ int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
 /* Live data. gnuplot_plot_live() makes x and y the newest frame of the graph's
  * live curve. Its first frame after open or a reset plots as
  * gnuplot_plot_columns() of x and y (same line, title, style, file and
- * refusals); each later one swaps the data file's contents in by
- * rename (a zoom never reads half a frame) and sends replot and a request,
- * without waiting; each request's answer tells the terminal the frame went to.
+ * refusals); each later one is written into a second file of the handle's
+ * table, the curve's spare, which then trades names with the data file (a
+ * zoom never reads half a frame), and sends replot and a request, without
+ * waiting. Until the terminal is known to be a window, each request's answer
+ * tells the terminal the frame went to; then it is a bare sync.
  * In a window (as the last answer says, and no line of gnuplot_cmd() since,
  * which may switch the terminal: until the next frame's answer, frames wait
  * for the one before) only one frame is in flight: while gnuplot has
@@ -643,7 +645,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  * gnuplot_plot_live(), the first frame: the line of gnuplot_plot_columns() for
  *   x and y, a <request> for GPVAL_TERM; every later frame sent:
  *     replot
- *     <request> for GPVAL_TERM
+ *     <request> for GPVAL_TERM, or asking nothing (a sync's) while the
+ *       terminal is known to be a window
  * gnuplot_close(): no line; gnuplot reads the end of its input.
  */
 

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include "internal/figure.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
+#include "internal/os_helpers.h"
 #include "internal/read_back.h"
 #include "internal/reply_channel.h"
 #include "internal/window.h"
@@ -23,22 +26,13 @@
 namespace plot_control {
 namespace {
 
-// The curve is on the graph: its file still in the table after no reset.
-int live_slot(const _GNUPLOT_CTRL_ *handle, const LiveCurve &live) {
-    for (int slot = 0; slot < handle->temp_file_count; ++slot) {
-        if (live.file == handle->temp_files[slot])
-            return slot;
-    }
-    return -1;
-}
-
 bool answered(const Handle &handle, unsigned long request) {
     return handle.reply.answered >= request;
 }
 
-// The data file's new contents, swapped in whole by rename.
-bool replace_contents(Handle &handle, int slot, const double *x, const double *y,
-                      std::size_t count) {
+// The data file's new contents in a new file renamed over it: the slow way,
+// when the spare cannot be used (a flush of the replaced file's blocks).
+bool write_anew(Handle &handle, int slot, const double *x, const double *y, std::size_t count) {
     NewDataFile file;
     if (!make_data_file(file))
         return false;
@@ -54,11 +48,79 @@ bool replace_contents(Handle &handle, int slot, const double *x, const double *y
     return true;
 }
 
-// The request after a frame: its answer tells the terminal the frame went
-// to, so that a switch between a window and a file is seen at the next frame.
+int slot_of(const _GNUPLOT_CTRL_ *handle, const std::string &name) {
+    for (int slot = 0; slot < handle->temp_file_count; ++slot) {
+        if (name == handle->temp_files[slot])
+            return slot;
+    }
+    return -1;
+}
+
+// The curve is on the graph while its file is still in the table (no reset
+// or other plot since): its slot, else -1.
+int live_slot(const _GNUPLOT_CTRL_ *handle, const LiveCurve &live) {
+    return slot_of(handle, live.file);
+}
+
+// The curve's spare file, in the table beside its data file (made at the
+// second frame): its slot, or -1 when there is no room for it.
+int spare_slot(Handle &handle) {
+    _GNUPLOT_CTRL_ *record = &handle.record;
+    LiveCurve &live = handle.live;
+    if (live.spare.empty()) {
+        NewDataFile file;
+        if (record->temp_file_count == CHARTLINK_MAX_TEMP_FILES || !make_data_file(file) ||
+            !keep_data_file(record, file, true))
+            return -1;
+        live.spare = file.name;
+    }
+    return slot_of(record, live.spare);
+}
+
+// Writes the frame in place into the spare, then has the two files trade
+// names in one step: gnuplot opens a whole frame, and no file's blocks are
+// made anew. The spare was the data file before the last trade, so every
+// plot that may have opened it (a replot for the user's zoom too) ended
+// before gnuplot answered the frame after that trade, which is when the next
+// frame comes here. False, with the data file as it was, on any failure.
+bool trade_through_spare(Handle &handle, int slot, int spare, const double *x, const double *y,
+                         std::size_t count) {
+    FileFacts &facts = handle.files.table[spare];
+    const int fd = move_off_standard_streams(
+        open(handle.record.temp_files[spare], O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd == -1)
+        return false;
+    struct stat info {};
+    const std::size_t bytes = count * 2 * sizeof(double);
+    BlockWriter writer(handle.block, fd);
+    const bool written = fstat(fd, &info) == 0 && info.st_dev == facts.identity.device &&
+                         info.st_ino == facts.identity.inode &&
+                         write_pair_rows(writer, x, y, count, nullptr) &&
+                         (bytes == facts.bytes || ftruncate(fd, static_cast<off_t>(bytes)) == 0);
+    if (close(fd) != 0 || !written)
+        return false;
+    facts.bytes = bytes;
+    if (renameat2(AT_FDCWD, handle.record.temp_files[spare], AT_FDCWD, handle.live.file.c_str(),
+                  RENAME_EXCHANGE) != 0)
+        return false;
+    std::swap(handle.files.table[slot], facts);
+    return true;
+}
+
+bool replace_contents(Handle &handle, int slot, const double *x, const double *y,
+                      std::size_t count) {
+    const int spare = spare_slot(handle);
+    return (spare != -1 && trade_through_spare(handle, slot, spare, x, y, count)) ||
+           write_anew(handle, slot, x, y, count);
+}
+
+// The request after a frame. Until the terminal is known to be a window
+// (the first frame, the first after a caller's line, every frame to a file)
+// its answer tells the terminal the frame went to, so that a switch between
+// a window and a file is seen at the next frame; then a bare sync suffices.
 Outcome post_frame_request(Handle &handle) {
-    const Outcome outcome =
-        post_request(handle, {Asked::text, "GPVAL_TERM"}, nullptr, 0, Deadline(-1));
+    const Asked asked = handle.live.window ? Asked{} : Asked{Asked::text, "GPVAL_TERM"};
+    const Outcome outcome = post_request(handle, asked, nullptr, 0, Deadline(-1));
     if (outcome == Outcome::answered)
         handle.live.in_flight = handle.reply.last_request;
     return outcome;
@@ -109,6 +171,7 @@ int first_frame(Handle &handle, const double *x, const double *y, int count, con
         return -1;
     LiveCurve &live = handle.live;
     live.file = record->temp_files[before];
+    live.spare.clear();
     live.window = false;
     live.waiting = false;
     const Outcome outcome = post_frame_request(handle);

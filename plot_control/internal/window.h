@@ -31,6 +31,7 @@ struct WindowEvents {
 // gnuplot has answered the request after the one before.
 struct LiveCurve {
     std::string file;    // its data file, in the handle's table; "" before the first frame
+    std::string spare;   // the file it trades names with, in the table; "" before the second
     bool window = false; // drawn in a window, as the last frame's answer says
     unsigned long caller_line_before = 0; // answers to requests before it tell no more
     unsigned long in_flight = 0;          // the request sent after the last frame
