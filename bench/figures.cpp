@@ -76,6 +76,13 @@ struct Figure {
     {terminal " window, " words ", frames behind, median", {"window/" terminal "_" way, "behind_median"}, {}, frames, at_most(1)}, \
     {terminal " window, " words ", frames behind, max", {"window/" terminal "_" way, "behind_max"}, {}, frames, at_most(1)}
 
+// The same rate over gnuplot alone's beside a program as busy as the caller,
+// and the screen's lag behind gnuplot's answers when each frame is waited for.
+#define WINDOW_REFERENCES(terminal) \
+    {terminal " window, back to back, over alone beside busy program", {"window/" terminal "_back_to_back", "frames_per_s"}, {"window/" terminal "_alone_beside_producer", "frames_per_s"}, frames_per_s, at_least(0.9)}, \
+    {terminal " window, waited for, screen behind gnuplot, median", {"window/" terminal "_gnuplot_lag", "behind_median"}, {}, frames, no_target}, \
+    {terminal " window, waited for, screen behind gnuplot, max", {"window/" terminal "_gnuplot_lag", "behind_max"}, {}, frames, no_target}
+
 // Every figure, family by family, each naming results by the names its
 // family file registers. A figure whose benchmarks were filtered out, or
 // skipped (the windows, without Xvfb), prints as not run.
@@ -98,10 +105,13 @@ const Figure figures[] = {
     {"gnuplot_sync round trip, median of 2000", {"round_trip/get_and_sync", "sync_median_s"}, {}, us, no_target},
     WINDOW_FIGURES("x11", "back_to_back", "back to back"),
     WINDOW_FIGURES("x11", "1ms_apart", "1 ms apart"),
+    WINDOW_REFERENCES("x11"),
     WINDOW_FIGURES("qt", "back_to_back", "back to back"),
     WINDOW_FIGURES("qt", "1ms_apart", "1 ms apart"),
+    WINDOW_REFERENCES("qt"),
 };
 #undef WINDOW_FIGURES
+#undef WINDOW_REFERENCES
 // clang-format on
 
 std::string shown(double value, int decimals, const char *suffix) {

@@ -1,16 +1,22 @@
 // Live frames in a window under a virtual X server: frames drawn per second
 // when a 10,000-point curve is handed to gnuplot_plot_live() as fast as the
 // program can (back to back, and 1 ms apart), against gnuplot alone drawing
-// the same frames from prepared files; and how far the curve on screen is
-// behind the newest one handed over, read from the screen's pixels after
-// each call. Without Xvfb or the window gnuplot the family is skipped.
+// the same frames from prepared files (also beside a program as busy as a
+// caller making frames back to back: on a machine of few cores it takes one
+// from gnuplot, its window's helper and the X server alike); and how far the
+// curve on screen is behind the newest one handed over, read from the
+// screen's pixels after each call, and behind gnuplot's own answer when each
+// frame is waited for (the window helper's lag, beyond any caller's reach).
+// Without Xvfb or the window gnuplot the family is skipped.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -100,6 +106,28 @@ double script_rate(const Terminal &terminal) {
     return frames / seconds;
 }
 
+// A thread making frames as fast as it can, as a caller does back to back,
+// for as long as it lives.
+class BusyProducer {
+public:
+    BusyProducer()
+        : thread_([this] {
+              std::vector<double> x(points), y(points);
+              for (int frame = 0; !stop_; ++frame)
+                  fill_frame(frame, x, y);
+          }) {}
+    ~BusyProducer() {
+        stop_ = true;
+        thread_.join();
+    }
+    BusyProducer(const BusyProducer &) = delete;
+    BusyProducer &operator=(const BusyProducer &) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 unsigned long window_titled(Display *display, Window under, const char *title) {
     char *name = nullptr;
     if (XFetchName(display, under, &name) != 0 && name != nullptr) {
@@ -145,9 +173,10 @@ struct Ages {
     std::vector<double> seconds, frames_behind;
 };
 
-Ages frame_ages(const Terminal &terminal, useconds_t pause_us) {
+// With waited, each frame is synced before its sample: gnuplot has drawn it.
+Ages frame_ages(const Terminal &terminal, useconds_t pause_us, bool waited) {
     // Its own title: the window of an earlier run may still be closing.
-    const std::string title = "bench-age-" + std::to_string(pause_us);
+    const std::string title = "bench-age-" + std::to_string(pause_us) + (waited ? "-waited" : "");
     _GNUPLOT_CTRL_ *h = open_window(terminal, title);
     std::vector<double> x(points), y(points);
     fill_frame(0, x, y);
@@ -167,6 +196,8 @@ Ages frame_ages(const Terminal &terminal, useconds_t pause_us) {
         fill_frame(frame, x, y);
         handed.push_back(Clock::now());
         gnuplot_plot_live(h, x.data(), y.data(), points, nullptr);
+        if (waited)
+            gnuplot_sync(h, -1);
         const int level = level_on_screen(display, window, terminal, bottom, top, units);
         // The newest frame handed over at that height: frames are drawn in order.
         if (level >= 0)
@@ -230,6 +261,33 @@ void gnuplot_alone(benchmark::State &state, Terminal terminal) {
         state.counters["frames_per_s"] = script_rate(terminal);
 }
 
+void gnuplot_alone_beside_producer(benchmark::State &state, Terminal terminal) {
+    if (!use_windows(state))
+        return;
+    for (auto _ : state) {
+        const BusyProducer producer;
+        state.counters["frames_per_s"] = script_rate(terminal);
+    }
+}
+
+void record_ages(benchmark::State &state, const Ages &ages) {
+    if (ages.seconds.empty())
+        return; // no frame seen: the ages print as not run
+    state.counters["age_median_s"] = median(ages.seconds);
+    state.counters["age_max_s"] = *std::max_element(ages.seconds.begin(), ages.seconds.end());
+    state.counters["behind_median"] = median(ages.frames_behind);
+    state.counters["behind_max"] =
+        *std::max_element(ages.frames_behind.begin(), ages.frames_behind.end());
+}
+
+// Each frame waited for: how far the screen is behind what gnuplot has done.
+void gnuplot_lag(benchmark::State &state, Terminal terminal) {
+    if (!use_windows(state))
+        return;
+    for (auto _ : state)
+        record_ages(state, frame_ages(terminal, 0, true));
+}
+
 void live(benchmark::State &state, Terminal terminal, useconds_t pause_us) {
     if (!use_windows(state))
         return;
@@ -238,14 +296,7 @@ void live(benchmark::State &state, Terminal terminal, useconds_t pause_us) {
         state.counters["frames_per_s"] = live_rate(terminal, pause_us, calls, dropped);
         state.counters["calls"] = calls;
         state.counters["dropped"] = dropped;
-        const Ages ages = frame_ages(terminal, pause_us);
-        if (ages.seconds.empty())
-            continue; // no frame seen: the ages print as not run
-        state.counters["age_median_s"] = median(ages.seconds);
-        state.counters["age_max_s"] = *std::max_element(ages.seconds.begin(), ages.seconds.end());
-        state.counters["behind_median"] = median(ages.frames_behind);
-        state.counters["behind_max"] =
-            *std::max_element(ages.frames_behind.begin(), ages.frames_behind.end());
+        record_ages(state, frame_ages(terminal, pause_us, false));
     }
 }
 
@@ -259,9 +310,17 @@ void once(benchmark::internal::Benchmark *registered) {
 // A terminal's gnuplot alone first: its rate is the measure of both ways of
 // calling after it.
 BENCHMARK_CAPTURE(gnuplot_alone, x11, x11)->Name("window/x11_alone")->Apply(once);
+BENCHMARK_CAPTURE(gnuplot_alone_beside_producer, x11, x11)
+    ->Name("window/x11_alone_beside_producer")
+    ->Apply(once);
+BENCHMARK_CAPTURE(gnuplot_lag, x11, x11)->Name("window/x11_gnuplot_lag")->Apply(once);
 BENCHMARK_CAPTURE(live, x11_back_to_back, x11, 0)->Name("window/x11_back_to_back")->Apply(once);
 BENCHMARK_CAPTURE(live, x11_1ms_apart, x11, 1000)->Name("window/x11_1ms_apart")->Apply(once);
 BENCHMARK_CAPTURE(gnuplot_alone, qt, qt)->Name("window/qt_alone")->Apply(once);
+BENCHMARK_CAPTURE(gnuplot_alone_beside_producer, qt, qt)
+    ->Name("window/qt_alone_beside_producer")
+    ->Apply(once);
+BENCHMARK_CAPTURE(gnuplot_lag, qt, qt)->Name("window/qt_gnuplot_lag")->Apply(once);
 BENCHMARK_CAPTURE(live, qt_back_to_back, qt, 0)->Name("window/qt_back_to_back")->Apply(once);
 BENCHMARK_CAPTURE(live, qt_1ms_apart, qt, 1000)->Name("window/qt_1ms_apart")->Apply(once);
 
