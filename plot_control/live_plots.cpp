@@ -3,6 +3,7 @@
 // still draws the one before waits in the handle, and a newer one replaces
 // it: the frame on screen is never more than one behind the newest, and no
 // backlog builds in the pipe. On other terminals every frame is drawn.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -87,7 +88,7 @@ bool trade_through_spare(Handle &handle, int slot, int spare, const double *x, c
                          std::size_t count) {
     FileFacts &facts = handle.files.table[spare];
     const int fd = move_off_standard_streams(
-        open(handle.record.temp_files[spare], O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+        open(handle.record.temp_files[spare], O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (fd == -1)
         return false;
     struct stat info {};
@@ -109,6 +110,7 @@ bool trade_through_spare(Handle &handle, int slot, int spare, const double *x, c
 
 bool replace_contents(Handle &handle, int slot, const double *x, const double *y,
                       std::size_t count) {
+    const SignalBlock no_size_kill(SIGXFSZ); // a file too large fails to write
     const int spare = spare_slot(handle);
     return (spare != -1 && trade_through_spare(handle, slot, spare, x, y, count)) ||
            write_anew(handle, slot, x, y, count);
