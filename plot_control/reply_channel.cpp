@@ -390,9 +390,22 @@ void report_failure(Outcome outcome, const char *consequence) {
         say_formatted("the last command is unfinished: %s\n", consequence);
 }
 
+namespace {
+
+// No writer is left on the answer pipe: gnuplot can answer nothing more,
+// though its process may still be on its way out and reading its input.
+bool answers_cut_off(const ReplyChannel &reply) {
+    pollfd pipe{reply.read_fd, POLLIN, 0};
+    return poll(&pipe, 1, 0) == 1 && (pipe.revents & POLLHUP) != 0;
+}
+
+} // namespace
+
 Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *const between[],
                      std::size_t between_count, const Deadline &deadline) {
     ReplyChannel &reply = handle.reply;
+    if (answers_cut_off(reply))
+        return Outcome::ended;
     if (!handle.commands.boundary.at_command_start())
         return Outcome::unfinished;
     const unsigned long number = reply.last_request + 1;
