@@ -1,8 +1,8 @@
 // The live curve: each frame replaces its data and has gnuplot replot, with
 // at most one frame in flight. In a window, a frame that comes while gnuplot
 // still draws the one before waits in the handle, and a newer one replaces
-// it: the frame on screen is never more than one behind the newest, and no
-// backlog builds in the pipe. On other terminals every frame is drawn.
+// it: gnuplot is never more than one frame behind the newest, and no backlog
+// builds in the pipe. On other terminals every frame is drawn.
 #include <csignal>
 #include <cstdio>
 #include <cstring>
