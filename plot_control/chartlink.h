@@ -424,11 +424,16 @@ int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
  * for the one before) only one frame is in flight: while gnuplot has
  * not answered the one before, the new frame waits in the handle, replacing
  * one waiting there, and goes out with the next frame, sync, event or wait
- * that finds gnuplot done. On other terminals (gif animate: an image a frame)
- * each frame waits for the one before: none is dropped. gnuplot's errors about
+ * that finds gnuplot done, and before a save, a get or a line of
+ * gnuplot_cmd() (which wait for gnuplot to take it). A frame the library
+ * cannot write, or whose file is no longer the one the library made, is
+ * refused; lines written straight into command_stream are not seen. On
+ * other terminals (gif animate: an image a frame) each frame waits for the
+ * one before: none is dropped. gnuplot's errors about
  * frames come with the next sync. */
 
-/* Returns 0, or 1 when a waiting frame was dropped for this one; -1 after a
+/* Returns 0, or 1 when a waiting frame was dropped for this one (also one
+ * held for a graph a reset or plot has replaced since); -1 after a
  * refusal or message, at once for a null handle or array or a count below 1. */
 int gnuplot_plot_live(_GNUPLOT_CTRL_ *handle, const double *x, const double *y, int count,
                       const char *title);

@@ -155,6 +155,11 @@ void gnuplot_cmd(_GNUPLOT_CTRL_ *handle, const char *format, ...) {
     va_start(args, format);
     const bool formatted = plot_control::format_command(line, format, args);
     va_end(args);
-    if (formatted && plot_control::send_line(handle, line))
+    if (!formatted)
+        return;
+    // A frame handed over before the line is drawn before it, on the
+    // terminal it was meant for.
+    plot_control::send_waiting_frame(plot_control::handle_of(handle), plot_control::Deadline(-1));
+    if (plot_control::send_line(handle, line))
         plot_control::caller_line_sent(plot_control::handle_of(handle));
 }

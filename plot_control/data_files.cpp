@@ -22,19 +22,17 @@
 #include "internal/os_helpers.h"
 
 namespace plot_control {
-namespace {
 
-// A batch goes to gnuplot once this many retired files, or bytes, wait.
-constexpr std::size_t batch_files = 16;
-constexpr std::size_t batch_bytes = 16 * 1024 * 1024;
-
-// Still the very file the handle made, not one another program has since
-// made under the same name.
 bool still_there(const char *name, const FileFacts &facts) {
     struct stat info {};
     return lstat(name, &info) == 0 && info.st_dev == facts.identity.device &&
            info.st_ino == facts.identity.inode;
 }
+namespace {
+
+// A batch goes to gnuplot once this many retired files, or bytes, wait.
+constexpr std::size_t batch_files = 16;
+constexpr std::size_t batch_bytes = 16 * 1024 * 1024;
 
 void remove_if_still_there(const char *name, const FileFacts &facts) {
     if (still_there(name, facts))

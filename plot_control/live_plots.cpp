@@ -3,6 +3,7 @@
 // still draws the one before waits in the handle, and a newer one replaces
 // it: gnuplot is never more than one frame behind the newest, and no backlog
 // builds in the pipe. On other terminals every frame is drawn.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +32,12 @@ bool answered(const Handle &handle, unsigned long request) {
     return handle.reply.answered >= request;
 }
 
+// A name the library may rename a file over: its own file, or none at all.
+bool name_ours_or_free(const char *name, const FileFacts &facts) {
+    struct stat info {};
+    return still_there(name, facts) || (lstat(name, &info) == -1 && errno == ENOENT);
+}
+
 // The data file's new contents in a new file renamed over it: the slow way,
 // when the spare cannot be used (a flush of the replaced file's blocks).
 bool write_anew(Handle &handle, int slot, const double *x, const double *y, std::size_t count) {
@@ -41,7 +48,9 @@ bool write_anew(Handle &handle, int slot, const double *x, const double *y, std:
     BlockWriter writer(handle.block, file.fd);
     const bool written =
         write_pair_rows(writer, x, y, count, nullptr) && fstat(file.fd, &info) == 0;
-    if (close(file.fd) != 0 || !written || rename(file.name, handle.live.file.c_str()) != 0) {
+    if (close(file.fd) != 0 || !written ||
+        !name_ours_or_free(handle.live.file.c_str(), handle.files.table[slot]) ||
+        rename(file.name, handle.live.file.c_str()) != 0) {
         std::remove(file.name);
         return false;
     }
@@ -101,7 +110,8 @@ bool trade_through_spare(Handle &handle, int slot, int spare, const double *x, c
     if (close(fd) != 0 || !written)
         return false;
     facts.bytes = bytes;
-    if (renameat2(AT_FDCWD, handle.record.temp_files[spare], AT_FDCWD, handle.live.file.c_str(),
+    if (!still_there(handle.live.file.c_str(), handle.files.table[slot]) ||
+        renameat2(AT_FDCWD, handle.record.temp_files[spare], AT_FDCWD, handle.live.file.c_str(),
                   RENAME_EXCHANGE) != 0)
         return false;
     std::swap(handle.files.table[slot], facts);
@@ -175,13 +185,14 @@ int first_frame(Handle &handle, const double *x, const double *y, int count, con
     live.file = record->temp_files[before];
     live.spare.clear();
     live.window = false;
+    const bool dropped = live.waiting; // held for the graph a reset or a plot replaced
     live.waiting = false;
     const Outcome outcome = post_frame_request(handle);
     if (outcome != Outcome::answered) {
         report_failure(outcome, "plot not sent");
         return -1;
     }
-    return 0;
+    return dropped ? 1 : 0;
 }
 
 // Waits for the frame in flight, and then the one waiting, if any, goes out.

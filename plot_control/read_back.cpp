@@ -8,6 +8,7 @@
 #include "internal/numbers.h"
 #include "internal/read_back.h"
 #include "internal/reply_channel.h"
+#include "internal/window.h"
 
 namespace plot_control {
 
@@ -34,6 +35,7 @@ int ask_value(Handle &handle, Asked::Kind kind, const char *expression, int time
               Answer &answer) {
     ReplyChannel &reply = handle.reply;
     reply.last_error.clear();
+    send_waiting_frame(handle, Deadline(timeout_ms)); // the value may depend on it
     if (value_of(handle, {kind, expression}, timeout_ms, answer))
         return 0;
     if (answer.outcome != Outcome::answered) {

@@ -15,6 +15,7 @@
 #include "internal/messages.h"
 #include "internal/reduced_curve.h"
 #include "internal/reply_channel.h"
+#include "internal/window.h"
 
 namespace plot_control {
 namespace {
@@ -53,6 +54,7 @@ int save_graph(Handle &handle, const char *file_name) {
     const char *draw_figure = draw_command(&handle.record);
     if (draw_figure == nullptr)
         return -1;
+    send_waiting_frame(handle, Deadline(-1)); // the newest frame is the one saved
     CommandLine terminal, draw, unset_output, restore;
     // On one line, so that when the file cannot be opened (or nothing has
     // been plotted) the replot is skipped: nothing is drawn elsewhere and

@@ -15,6 +15,7 @@
 
 #include <X11/Xlib.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -211,8 +212,7 @@ TEST_F(WindowTest, LiveCurveDropsWaitingFramesAndEndsOnTheNewest) {
         if (frame == 60)
             xdotool("windowsize " + std::to_string(window) + " 900 700");
     }
-    ASSERT_EQ(gnuplot_sync(handle_, guard_ms), 0);
-    double newest = 0;
+    double newest = 0; // a get sends the frame still waiting first
     for (const double value : y)
         newest = std::max(newest, value);
     EXPECT_DOUBLE_EQ(number("GPVAL_DATA_Y_MAX"), newest);
@@ -244,6 +244,24 @@ TEST(WindowlessTest, FileTerminalsAndEndedGnuplot) {
          at = gif.find("\x21\xf9\x04", at + 1))
         ++frames;
     EXPECT_EQ(frames, 5u);
+    // Files put in place of the curve's own: a pipe where the spare was is
+    // neither waited on nor written (the frame goes another way), and a file
+    // of someone else's where the data file was is left as it is.
+    gnuplot_cmd(handle, "set terminal unknown");
+    ASSERT_EQ(handle->temp_file_count, 2);
+    const std::string data = handle->temp_files[0], spare = handle->temp_files[1];
+    ASSERT_EQ(std::remove(spare.c_str()), 0);
+    ASSERT_EQ(mkfifo(spare.c_str(), 0600), 0);
+    EXPECT_EQ(gnuplot_plot_live(handle, x, x, 3, nullptr), 0);
+    const std::string theirs = dir.path() + "/theirs";
+    std::FILE *file = std::fopen(theirs.c_str(), "w");
+    std::fputs("not the library's", file);
+    std::fclose(file);
+    ASSERT_EQ(std::rename(theirs.c_str(), data.c_str()), 0);
+    EXPECT_EQ(gnuplot_plot_live(handle, x, x, 3, nullptr), -1);
+    EXPECT_EQ(test::read_file(data), "not the library's");
+    std::remove(data.c_str());
+    std::remove(spare.c_str());
     EXPECT_EQ(gnuplot_wait_closed(handle, guard_ms), 0); // gif: no window
     EXPECT_EQ(gnuplot_listen(handle, "a'"), -1);
     EXPECT_STREQ(gnuplot_last_message(), "cannot bind this key name: not bound");

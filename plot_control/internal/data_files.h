@@ -55,6 +55,10 @@ struct NewDataFile {
     int fd = -1;
 };
 
+// Still the very file the handle made, not one another program has since
+// made under the same name.
+bool still_there(const char *name, const FileFacts &facts);
+
 // True when the handle has a free slot; else false, with the message.
 bool data_slot_free(const _GNUPLOT_CTRL_ *handle);
 
