@@ -409,8 +409,9 @@ Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *cons
     if (between_count > 0 || asked.kind != Asked::nothing)
         lines[count++] = &closing;
     if (!send_request(handle, lines, count, deadline))
-        return gnuplot_has_ended(handle.process, handle.record.command_stream) ? Outcome::ended
-                                                                               : Outcome::timed_out;
+        return gnuplot_has_ended(handle.process, handle.record.command_stream, reply.read_fd)
+                   ? Outcome::ended
+                   : Outcome::timed_out;
     reply.last_request = number;
     return Outcome::answered;
 }
