@@ -149,17 +149,22 @@ bool end_gnuplot(const GnuplotProcess &process, FILE *stream) {
     return waited == process.pid;
 }
 
-bool gnuplot_has_ended(const GnuplotProcess &process, FILE *command_stream) {
-    pollfd pipe{fileno(command_stream), 0, 0};
-    return (poll(&pipe, 1, 0) == 1 && (pipe.revents & (POLLERR | POLLHUP)) != 0) ||
+bool gnuplot_has_ended(const GnuplotProcess &process, FILE *command_stream, int reply_read) {
+    // An exiting process closes its pipes a moment before its exit shows.
+    pollfd pipes[] = {{fileno(command_stream), 0, 0}, {reply_read, 0, 0}};
+    return (poll(pipes, 2, 0) > 0 &&
+            ((pipes[0].revents & (POLLERR | POLLHUP)) != 0 || (pipes[1].revents & POLLHUP) != 0)) ||
            gnuplot_has_exited(process);
 }
 
 } // namespace plot_control
 
 int gnuplot_is_running(const _GNUPLOT_CTRL_ *handle) {
-    return handle != nullptr && !plot_control::gnuplot_has_ended(
-                                    plot_control::handle_of(handle).process, handle->command_stream)
-               ? 1
-               : 0;
+    if (handle == nullptr)
+        return 0;
+    const plot_control::Handle &owner = plot_control::handle_of(handle);
+    return plot_control::gnuplot_has_ended(owner.process, handle->command_stream,
+                                           owner.reply.read_fd)
+               ? 0
+               : 1;
 }

@@ -390,21 +390,12 @@ void report_failure(Outcome outcome, const char *consequence) {
         say_formatted("the last command is unfinished: %s\n", consequence);
 }
 
-namespace {
-
-// No writer is left on the answer pipe: gnuplot can answer nothing more,
-// though its process may still be on its way out and reading its input.
-bool answers_cut_off(const ReplyChannel &reply) {
-    pollfd pipe{reply.read_fd, POLLIN, 0};
-    return poll(&pipe, 1, 0) == 1 && (pipe.revents & POLLHUP) != 0;
-}
-
-} // namespace
-
 Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *const between[],
                      std::size_t between_count, const Deadline &deadline) {
     ReplyChannel &reply = handle.reply;
-    if (answers_cut_off(reply))
+    // Once its pipes close gnuplot answers nothing more, though its process
+    // may still be on its way out and read what is sent.
+    if (gnuplot_has_ended(handle.process, handle.record.command_stream, reply.read_fd))
         return Outcome::ended;
     if (!handle.commands.boundary.at_command_start())
         return Outcome::unfinished;
@@ -422,8 +413,9 @@ Outcome post_request(Handle &handle, const Asked &asked, const CommandLine *cons
     if (between_count > 0 || asked.kind != Asked::nothing)
         lines[count++] = &closing;
     if (!send_request(handle, lines, count, deadline))
-        return gnuplot_has_ended(handle.process, handle.record.command_stream) ? Outcome::ended
-                                                                               : Outcome::timed_out;
+        return gnuplot_has_ended(handle.process, handle.record.command_stream, reply.read_fd)
+                   ? Outcome::ended
+                   : Outcome::timed_out;
     reply.last_request = number;
     return Outcome::answered;
 }

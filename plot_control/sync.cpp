@@ -27,7 +27,7 @@ int sync_without_waiting(Handle &handle) {
     read_arrived_answers(handle);
     if (reply.answered == reply.last_request)
         return report_earlier_error(reply);
-    if (gnuplot_has_ended(handle.process, handle.record.command_stream))
+    if (gnuplot_has_ended(handle.process, handle.record.command_stream, reply.read_fd))
         report_failure(Outcome::ended, "cannot sync");
     return -1;
 }

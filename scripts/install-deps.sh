@@ -21,6 +21,7 @@ case ${1:-demo} in
 test | bench)
     need libgtest-dev test -f /usr/include/gtest/gtest.h
     need libpng-dev test -f /usr/include/png.h
+    need libgif-dev test -f /usr/include/gif_lib.h
     need clang command -v clang++
     need pkg-config command -v pkg-config
     need clang-format command -v clang-format

@@ -32,8 +32,9 @@ bool end_gnuplot(const GnuplotProcess &process, FILE *stream);
 // and by whom, and whatever its window's helper still holds open.
 bool gnuplot_has_exited(const GnuplotProcess &process);
 
-// gnuplot has exited, or stopped reading: the command pipe polls as an error.
-bool gnuplot_has_ended(const GnuplotProcess &process, FILE *command_stream);
+// gnuplot has exited, stopped reading (the command pipe polls as an error)
+// or left no writer on the reply pipe, read from reply_read.
+bool gnuplot_has_ended(const GnuplotProcess &process, FILE *command_stream, int reply_read);
 
 } // namespace plot_control
 
