@@ -54,6 +54,7 @@ void forget_graph(_GNUPLOT_CTRL_ *handle) {
     // The next plot begins a graph of either kind.
     handle->plot_count = 0;
     handle_of(handle).graph_verb = nullptr;
+    handle_of(handle).live.file.clear(); // nor is a live curve on it
 }
 
 } // namespace plot_control

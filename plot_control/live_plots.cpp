@@ -18,6 +18,7 @@
 #include "internal/data_files.h"
 #include "internal/data_writer.h"
 #include "internal/figure.h"
+#include "internal/gnuplot_process.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
 #include "internal/os_helpers.h"
@@ -198,7 +199,7 @@ int first_frame(Handle &handle, const double *x, const double *y, int count, con
 // Waits for the frame in flight, and then the one waiting, if any, goes out.
 int wait_for_frames(Handle &handle) {
     LiveCurve &live = handle.live;
-    if (!send_waiting_frame(handle, Deadline(-1))) {
+    if (send_waiting_frame(handle, Deadline(-1)) == Outcome::ended) {
         report_failure(Outcome::ended, "plot not sent");
         return -1;
     }
@@ -218,6 +219,11 @@ int plot_live(Handle &handle, const double *x, const double *y, int count, const
     if (slot == -1)
         return first_frame(handle, x, y, count, title);
     const auto size = static_cast<std::size_t>(count);
+    // A frame that would only wait must not wait for a gnuplot that is gone.
+    if (gnuplot_has_ended(handle.process, handle.record.command_stream, handle.reply.read_fd)) {
+        report_failure(Outcome::ended, "plot not sent");
+        return -1;
+    }
     read_arrived_answers(handle);
     // No window (any more): every frame is drawn, one held before the
     // switch included.
@@ -251,23 +257,22 @@ void caller_line_sent(Handle &handle) {
     window_may_reopen(handle);
 }
 
-bool send_waiting_frame(Handle &handle, const Deadline &deadline) {
+Outcome send_waiting_frame(Handle &handle, const Deadline &deadline) {
     LiveCurve &live = handle.live;
     const int slot = live_slot(&handle.record, live);
     if (!live.waiting || slot == -1)
-        return true;
+        return Outcome::answered;
     const Outcome outcome = wait_on_channel(
         handle, [&] { return read_arrived_answers(handle), answered(handle, live.in_flight); },
         deadline);
-    if (outcome == Outcome::ended)
-        return false;
-    if (outcome == Outcome::timed_out)
-        return true;
+    if (outcome != Outcome::answered)
+        return outcome;
     if (!handle.commands.boundary.at_command_start())
-        return true;      // it waits for the caller's command to end
-    live.waiting = false; // a frame that cannot be written is dropped
-    return !replace_contents(handle, slot, live.x.data(), live.y.data(), live.x.size()) ||
-           send_replot(handle) != Outcome::ended;
+        return Outcome::unfinished; // it waits for the caller's command to end
+    live.waiting = false;           // a frame that cannot be written is dropped
+    if (!replace_contents(handle, slot, live.x.data(), live.y.data(), live.x.size()))
+        return Outcome::answered;
+    return send_replot(handle) == Outcome::ended ? Outcome::ended : Outcome::answered;
 }
 
 } // namespace plot_control

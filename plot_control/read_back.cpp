@@ -35,7 +35,11 @@ int ask_value(Handle &handle, Asked::Kind kind, const char *expression, int time
               Answer &answer) {
     ReplyChannel &reply = handle.reply;
     reply.last_error.clear();
-    send_waiting_frame(handle, Deadline(timeout_ms)); // the value may depend on it
+    const Outcome sent = send_waiting_frame(handle, Deadline(timeout_ms));
+    if (sent != Outcome::answered) { // the value may depend on the frame still waiting
+        report_failure(sent, "no value read");
+        return -1;
+    }
     if (value_of(handle, {kind, expression}, timeout_ms, answer))
         return 0;
     if (answer.outcome != Outcome::answered) {

@@ -54,7 +54,11 @@ int save_graph(Handle &handle, const char *file_name) {
     const char *draw_figure = draw_command(&handle.record);
     if (draw_figure == nullptr)
         return -1;
-    send_waiting_frame(handle, Deadline(-1)); // the newest frame is the one saved
+    const Outcome sent = send_waiting_frame(handle, Deadline(-1)); // the newest frame is saved
+    if (sent != Outcome::answered) {
+        report_failure(sent, "not saved");
+        return -1;
+    }
     CommandLine terminal, draw, unset_output, restore;
     // On one line, so that when the file cannot be opened (or nothing has
     // been plotted) the replot is skipped: nothing is drawn elsewhere and

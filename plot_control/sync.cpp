@@ -57,7 +57,14 @@ int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
         return -1;
     plot_control::Handle &owner = plot_control::handle_of(handle);
     try {
-        plot_control::send_waiting_frame(owner, plot_control::Deadline(timeout_ms));
+        // A frame still waiting is one gnuplot has not done yet.
+        const plot_control::Outcome sent =
+            plot_control::send_waiting_frame(owner, plot_control::Deadline(timeout_ms));
+        if (sent != plot_control::Outcome::answered) {
+            if (timeout_ms != 0 || sent == plot_control::Outcome::ended)
+                plot_control::report_failure(sent, "cannot sync");
+            return -1;
+        }
         const int result = plot_control::sync_with_gnuplot(owner, timeout_ms);
         plot_control::gnuplot_has_answered(owner.files, owner.reply.answered);
         return result;

@@ -259,7 +259,7 @@ int wait_closed(Handle &handle, int timeout_ms) {
     if (window_gone(handle.window, false))
         return 0; // closed, and nothing plotted since
     const Deadline deadline(timeout_ms);
-    if (!send_waiting_frame(handle, deadline)) {
+    if (send_waiting_frame(handle, deadline) == Outcome::ended) {
         report_failure(Outcome::ended, consequence);
         return -1;
     }

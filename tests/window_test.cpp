@@ -243,8 +243,14 @@ TEST_F(WindowTest, WaitsRunOutOrSeeGnuplotEndAndZoomWorks) {
         gnuplot_cmd(handle_, "replot");
         EXPECT_NEAR(number("GPVAL_X_MAX"), 5, 0.2);
         const auto gnuplot = static_cast<pid_t>(number("real(system('echo $PPID'))"));
+        std::vector<double> many(400000, 1.0); // a frame still being read at the kill
+        gnuplot_plot_live(handle_, many.data(), many.data(), 2, nullptr);
+        gnuplot_plot_live(handle_, many.data(), many.data(), 400000, nullptr);
         const auto handler = signal(SIGCHLD, SIG_IGN);
         kill(gnuplot, SIGKILL);
+        for (int tries = 0; tries < 1000 && gnuplot_is_running(handle_) != 0; ++tries)
+            usleep(1000);
+        EXPECT_EQ(gnuplot_plot_live(handle_, many.data(), many.data(), 400000, nullptr), -1);
         EXPECT_EQ(gnuplot_next_event(handle_, &event, guard_ms), -1);
         EXPECT_STREQ(gnuplot_last_message(), "gnuplot has ended: no event read");
         EXPECT_EQ(gnuplot_is_running(handle_), 0);
@@ -327,6 +333,15 @@ TEST(WindowlessTest, FileTerminalsAndEndedGnuplot) {
     EXPECT_EQ(test::read_file(data), "not the library's");
     std::remove(data.c_str());
     std::remove(spare.c_str());
+    // A figure is a graph of its own: the next frame plots the curve anew.
+    const double five[] = {1, 2, 3, 4, 5};
+    gnuplot_set_layout(handle, 1, 1, nullptr);
+    gnuplot_plot_x(handle, five, 5, nullptr);
+    gnuplot_end_layout(handle);
+    EXPECT_EQ(gnuplot_plot_live(handle, x, x, 3, nullptr), 0);
+    double x_max = 0;
+    EXPECT_EQ(gnuplot_get_number(handle, "GPVAL_DATA_X_MAX", &x_max, guard_ms), 0);
+    EXPECT_EQ(x_max, 2);
     EXPECT_EQ(gnuplot_wait_closed(handle, guard_ms), 0); // gif: no window
     EXPECT_EQ(gnuplot_listen(handle, "a'"), -1);
     EXPECT_STREQ(gnuplot_last_message(), "cannot bind this key name: not bound");

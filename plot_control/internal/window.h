@@ -13,6 +13,7 @@ namespace plot_control {
 
 struct Handle;
 class Deadline;
+enum class Outcome;
 
 // The kind of an event's record on the reply channel (its number is 0,
 // which no request has): a binding prints it when gnuplot runs it.
@@ -61,9 +62,10 @@ std::string callers_error(const Handle &handle, std::string error);
 bool is_window_terminal(const std::string &terminal);
 
 // Sends the live curve's waiting frame once gnuplot has answered the one
-// before, waiting for that no longer than deadline. False when gnuplot has
-// ended.
-bool send_waiting_frame(Handle &handle, const Deadline &deadline);
+// before, waiting for that no longer than deadline: answered once no frame
+// waits; timed_out or unfinished (the caller's command) while one still
+// does; ended.
+Outcome send_waiting_frame(Handle &handle, const Deadline &deadline);
 
 } // namespace plot_control
 
