@@ -219,11 +219,6 @@ int plot_live(Handle &handle, const double *x, const double *y, int count, const
     if (slot == -1)
         return first_frame(handle, x, y, count, title);
     const auto size = static_cast<std::size_t>(count);
-    // A frame that would only wait must not wait for a gnuplot that is gone.
-    if (gnuplot_has_ended(handle.process, handle.record.command_stream, handle.reply.read_fd)) {
-        report_failure(Outcome::ended, "plot not sent");
-        return -1;
-    }
     read_arrived_answers(handle);
     // No window (any more): every frame is drawn, one held before the
     // switch included.
@@ -234,6 +229,12 @@ int plot_live(Handle &handle, const double *x, const double *y, int count, const
         live.waiting = false;
         const int sent = send_frame(handle, slot, x, y, size);
         return sent == 0 && replaced ? 1 : sent;
+    }
+    // Sending finds out whether gnuplot is gone; a frame that only waits must
+    // ask, or it would wait for it for good.
+    if (gnuplot_has_ended(handle.process, handle.record.command_stream, handle.reply.read_fd)) {
+        report_failure(Outcome::ended, "plot not sent");
+        return -1;
     }
     const bool dropped = live.waiting;
     live.x.assign(x, x + size);
