@@ -418,7 +418,9 @@ int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
  * refusals); each later one is written into a second file of the handle's
  * table, the curve's spare, which then trades names with the data file (a
  * zoom never reads half a frame), and sends replot and a request, without
- * waiting. Until the terminal is known to be a window, each request's answer
+ * waiting. So a later frame keeps the first one's title and style, and
+ * redraws the graph as gnuplot has it: after a plot of your own through
+ * gnuplot_cmd(), that plot, without the curve, until a reset. Until the terminal is known to be a window, each request's answer
  * tells the terminal the frame went to; then it is a bare sync.
  * In a window (as the last answer says, and no line of gnuplot_cmd() since,
  * which may switch the terminal: until the next frame's answer, frames wait
