@@ -268,7 +268,8 @@ void gnuplot_splot_grid(_GNUPLOT_CTRL_ *handle, const double *x, const double *y
  * library takes such an answer in whenever it waits to send, but a write of
  * yours into command_stream cannot, and may block until the next request if
  * the answer is large: send through gnuplot_cmd() then. A sync with a
- * timeout_ms of 0 sends nothing and waits for nothing: 0 or 1 once gnuplot has
+ * timeout_ms of 0 sends nothing (but a live curve's waiting frame, when gnuplot
+ * is done with the one before) and waits for nothing: 0 or 1 once gnuplot has
  * answered every request sent before, else -1, quietly (gnuplot_last_message()
  * is "") while gnuplot is busy, or with the message once it has ended. To keep
  * a window until the user closes it, use gnuplot_wait_closed(), not "pause
@@ -397,9 +398,13 @@ typedef struct gnuplot_event {
 } gnuplot_event;
 
 /* Also reports each key or button named in names, separated by blanks:
- * gnuplot's key names ("a", "Return", "Left", "F1", "ctrl-a") or "Button1"
- * (bound anyway), "Button2", "Button3", reported as clicks. A bound key or button loses its built-in action (button 3 zooms).
- * Returns as gnuplot_sync() does (no time limit): 1 when gnuplot refuses one. */
+ * gnuplot's key names ("a", "Return", "Left", "F1", "KP_1", "ctrl-a",
+ * "alt-shift-F2") or "Button1" (bound anyway), "Button2", "Button3", reported
+ * as clicks. A bound key or button loses its built-in action (button 3 zooms).
+ * A name gnuplot does not know (it would only warn), a quote, backslash or
+ * backquote, a button with a modifier, or "Close" is refused, binding none:
+ * -1. Otherwise returns as gnuplot_sync() does (no time limit): 1 when gnuplot
+ * refuses one. */
 int gnuplot_listen(_GNUPLOT_CTRL_ *handle, const char *names);
 
 /* Hands over the next click, key or close into *event: 0, or -1 when none
@@ -593,6 +598,10 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     if (exists("GPVAL_LAST_PLOT")) {set output <name>; <draw>} else {replot}
  *     unset output
  *     set terminal @<var>;undefine <var>
+ *   and, while clicks or keys are heard (gnuplot_next_event(), gnuplot_listen())
+ *   and the window is not known to be closed, a fifth, since gnuplot maps the
+ *   pointer through the graph it drew last:
+ *     if (GPVAL_TERM eq "qt" || GPVAL_TERM eq "wxt" || GPVAL_TERM eq "x11") {<draw>}
  *   <terminal> is pngcairo, svg, pdfcairo, epscairo or dumb, as the extension
  *   says; <var> is t and the seven letters or digits that tag the handle;
  *   <draw> is replot, or after gnuplot_end_layout() and before the next plot
@@ -693,7 +702,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   "cannot create temporary file: exiting plot"  (no newline)
  *       a data plot: its file cannot be created
  *   "cannot write temporary file: plot not sent\n"
- *       a data plot or live frame: its file cannot be written in full
+ *       a data plot or live frame: its file cannot be written in full (for a
+ *       frame that waited, from the call that would have sent it)
  *   "too many columns (at most 8): plot not sent\n"
  *       gnuplot_plot_columns(): over CHARTLINK_MAX_COLUMNS
  *   "splot takes 3 to 8 columns: plot not sent\n"
@@ -723,9 +733,8 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *   "file name holds a line break: not saved\n"
  *       gnuplot_save()
  *   "cannot bind this key name: not bound\n"
- *       gnuplot_listen(): a name of other bytes than letters, digits, '-' and
- *       '_', or longer than 32, unless one printable character but a blank, a
- *       quote or a backslash
+ *       gnuplot_listen(): a name gnuplot's bind does not know, as that
+ *       operation says
  *   "the last command is unfinished: not bound\n"
  *   "the last command is unfinished: no event read\n"
  *   "the last command is unfinished: cannot wait for the window\n"

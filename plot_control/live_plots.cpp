@@ -104,10 +104,12 @@ bool trade_through_spare(Handle &handle, int slot, int spare, const double *x, c
     struct stat info {};
     const std::size_t bytes = count * 2 * sizeof(double);
     BlockWriter writer(handle.block, fd);
+    // Its size as it is: a frame that failed part way may have left it longer.
     const bool written = fstat(fd, &info) == 0 && info.st_dev == facts.identity.device &&
                          info.st_ino == facts.identity.inode &&
                          write_pair_rows(writer, x, y, count, nullptr) &&
-                         (bytes == facts.bytes || ftruncate(fd, static_cast<off_t>(bytes)) == 0);
+                         (static_cast<std::size_t>(info.st_size) == bytes ||
+                          ftruncate(fd, static_cast<off_t>(bytes)) == 0);
     if (close(fd) != 0 || !written)
         return false;
     facts.bytes = bytes;
@@ -247,7 +249,7 @@ int plot_live(Handle &handle, const double *x, const double *y, int count, const
 
 void take_late_value(Handle &handle, unsigned long request, const std::string &value) {
     LiveCurve &live = handle.live;
-    if (request == live.in_flight && request > live.caller_line_before)
+    if (request == live.in_flight && request >= live.caller_line_before)
         live.window = is_window_terminal(value);
 }
 
@@ -270,9 +272,11 @@ Outcome send_waiting_frame(Handle &handle, const Deadline &deadline) {
         return outcome;
     if (!handle.commands.boundary.at_command_start())
         return Outcome::unfinished; // it waits for the caller's command to end
-    live.waiting = false;           // a frame that cannot be written is dropped
-    if (!replace_contents(handle, slot, live.x.data(), live.y.data(), live.x.size()))
+    live.waiting = false;           // a frame that cannot be written is dropped, said
+    if (!replace_contents(handle, slot, live.x.data(), live.y.data(), live.x.size())) {
+        say("cannot write temporary file: plot not sent\n");
         return Outcome::answered;
+    }
     return send_replot(handle) == Outcome::ended ? Outcome::ended : Outcome::answered;
 }
 

@@ -35,12 +35,13 @@ int ask_value(Handle &handle, Asked::Kind kind, const char *expression, int time
               Answer &answer) {
     ReplyChannel &reply = handle.reply;
     reply.last_error.clear();
-    const Outcome sent = send_waiting_frame(handle, Deadline(timeout_ms));
+    const Deadline deadline(timeout_ms); // for the frame still waiting too
+    const Outcome sent = send_waiting_frame(handle, deadline);
     if (sent != Outcome::answered) { // the value may depend on the frame still waiting
         report_failure(sent, "no value read");
         return -1;
     }
-    if (value_of(handle, {kind, expression}, timeout_ms, answer))
+    if (value_of(handle, {kind, expression}, deadline.left_ms(), answer))
         return 0;
     if (answer.outcome != Outcome::answered) {
         report_failure(answer.outcome, "no value read");

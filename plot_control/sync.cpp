@@ -32,13 +32,13 @@ int sync_without_waiting(Handle &handle) {
     return -1;
 }
 
-int sync_with_gnuplot(Handle &handle, int timeout_ms) {
+int sync_with_gnuplot(Handle &handle, int timeout_ms, const Deadline &deadline) {
     ReplyChannel &reply = handle.reply;
     reply.last_error.clear();
     if (timeout_ms == 0)
         return sync_without_waiting(handle);
     Answer answer;
-    const Outcome outcome = ask_gnuplot(handle, {}, nullptr, 0, Deadline(timeout_ms), answer);
+    const Outcome outcome = ask_gnuplot(handle, {}, nullptr, 0, deadline, answer);
     if (outcome != Outcome::answered) {
         report_failure(outcome, "cannot sync");
         return -1;
@@ -57,15 +57,16 @@ int gnuplot_sync(_GNUPLOT_CTRL_ *handle, int timeout_ms) {
         return -1;
     plot_control::Handle &owner = plot_control::handle_of(handle);
     try {
-        // A frame still waiting is one gnuplot has not done yet.
-        const plot_control::Outcome sent =
-            plot_control::send_waiting_frame(owner, plot_control::Deadline(timeout_ms));
+        // A frame still waiting is one gnuplot has not done yet; sending it
+        // takes from the same time.
+        const plot_control::Deadline deadline(timeout_ms);
+        const plot_control::Outcome sent = plot_control::send_waiting_frame(owner, deadline);
         if (sent != plot_control::Outcome::answered) {
             if (timeout_ms != 0 || sent == plot_control::Outcome::ended)
                 plot_control::report_failure(sent, "cannot sync");
             return -1;
         }
-        const int result = plot_control::sync_with_gnuplot(owner, timeout_ms);
+        const int result = plot_control::sync_with_gnuplot(owner, timeout_ms, deadline);
         plot_control::gnuplot_has_answered(owner.files, owner.reply.answered);
         return result;
     } catch (const std::bad_alloc &) {

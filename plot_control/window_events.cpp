@@ -2,16 +2,21 @@
 // next line; the library's bindings print a record of the event on the
 // reply channel, where it waits beside the answers until handed over. A
 // window's close is known only so: no variable of gnuplot's tells it.
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
+
+#include <strings.h>
 
 #include "internal/command_channel.h"
 #include "internal/handle.h"
 #include "internal/messages.h"
+#include "internal/numbers.h"
 #include "internal/read_back.h"
 #include "internal/reply_channel.h"
 #include "internal/window.h"
@@ -20,7 +25,6 @@ namespace plot_control {
 namespace {
 
 constexpr std::size_t most_events_kept = 4096;
-constexpr std::size_t longest_key_name = 32;
 constexpr const char *mouse_test = "strstrt(GPVAL_COMPILE_OPTIONS,\"+USE_MOUSE\")";
 
 // set print "/dev/fd/3";print <record>;unset print: the channel is the print
@@ -58,24 +62,58 @@ std::string close_binding(const ReplyChannel &reply) {
     return binding_for("Close", "\"" + tag + "0" + window_event_kind + "C" + tag + "\"");
 }
 
-bool valid_key_name(const std::string &name) {
-    if (name.size() == 1)
-        return std::isgraph(static_cast<unsigned char>(name[0])) != 0 &&
-               std::strchr("'\"\\", name[0]) == nullptr;
-    if (name.empty() || name.size() > longest_key_name)
-        return false;
-    for (const char c : name) {
-        if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '-' && c != '_')
-            return false;
-    }
-    return true;
-}
-
 // The button of "Button1" to "Button3", else 0.
 int button_named(const std::string &name) {
     return name.size() == 7 && name.compare(0, 6, "Button") == 0 && name[6] >= '1' && name[6] <= '3'
                ? name[6] - '0'
                : 0;
+}
+
+// The keys gnuplot 5.4's bind knows by name, besides F1 to F12 and KP_0 to
+// KP_9; a name it does not know it only warns about, binding nothing.
+constexpr const char *special_keys[] = {
+    "BackSpace",   "Tab",        "Linefeed",  "Clear",       "Return",   "Pause",
+    "Scroll_Lock", "Sys_Req",    "Escape",    "Delete",      "Insert",   "Home",
+    "Left",        "Up",         "Right",     "Down",        "PageUp",   "PageDown",
+    "End",         "Begin",      "KP_Space",  "KP_Tab",      "KP_Enter", "KP_F1",
+    "KP_F2",       "KP_F3",      "KP_F4",     "KP_Home",     "KP_Left",  "KP_Up",
+    "KP_Right",    "KP_Down",    "KP_PageUp", "KP_PageDown", "KP_End",   "KP_Begin",
+    "KP_Insert",   "KP_Delete",  "KP_Equal",  "KP_Multiply", "KP_Add",   "KP_Separator",
+    "KP_Subtract", "KP_Decimal", "KP_Divide"};
+
+bool special_key(const std::string &key) {
+    const bool function_key =
+        key.size() >= 2 && key.size() <= 3 && key[0] == 'F' && key[1] >= '1' && key[1] <= '9' &&
+        (key.size() == 2 || (key[1] == '1' && key[2] >= '0' && key[2] <= '2'));
+    const bool keypad_digit = key.size() == 4 && key.compare(0, 3, "KP_") == 0 &&
+                              std::isdigit(static_cast<unsigned char>(key[3])) != 0;
+    return function_key || keypad_digit ||
+           std::find(std::begin(special_keys), std::end(special_keys), key) !=
+               std::end(special_keys);
+}
+
+// A key as gnuplot names it, after any of the modifiers ctrl-, alt- and
+// shift-: one visible character (none that the binding's quotes or
+// gnuplot's backquote substitution would take), or a special key's name.
+// Buttons 1 to 3 come bare.
+bool valid_key_name(const std::string &name) {
+    std::size_t key = 0;
+    for (bool modifier = true; modifier;) {
+        modifier = false;
+        for (const char *prefix : {"ctrl-", "alt-", "shift-"}) {
+            const std::size_t length = std::strlen(prefix);
+            if (strncasecmp(name.c_str() + key, prefix, length) == 0 &&
+                name.size() > key + length) {
+                key += length;
+                modifier = true;
+            }
+        }
+    }
+    const std::string rest = name.substr(key);
+    if (rest.size() == 1)
+        return std::isgraph(static_cast<unsigned char>(rest[0])) != 0 &&
+               std::strchr("'\"\\`", rest[0]) == nullptr;
+    return key == 0 ? button_named(rest) != 0 || special_key(rest) : special_key(rest);
 }
 
 // Sends bindings in requests of up to five, as a save's lines go: 0, 1 with
@@ -183,39 +221,35 @@ int listen_to(Handle &handle, const char *names) {
     return send_bindings(handle, bindings, Deadline(-1), "not bound");
 }
 
-double number_or_nan(const char *&at) {
-    char *end = nullptr;
-    const double value = std::strtod(at, &end);
-    if (end == at)
-        return NAN;
-    at = end;
-    return value;
-}
-
-// "B<button> <x> <y>", "K<code> <x> <y>" or "C".
+// "B<button> <x> <y>", "K<code> <x> <y>" or "C". The numbers come with
+// gnuplot's decimal sign, which the caller's locale need not share.
 bool read_event(const std::string &payload, gnuplot_event &event) {
     event = {};
     event.x = event.y = NAN;
-    const char *at = payload.c_str();
+    if (payload.empty())
+        return false;
+    const char *at = payload.c_str(), *const last = at + payload.size();
     const char kind = *at++;
     if (kind == 'C') {
         event.type = GNUPLOT_EVENT_CLOSE;
         return true;
     }
-    char *end = nullptr;
-    const long code = std::strtol(at, &end, 10);
-    if (end == at || (kind != 'B' && kind != 'K'))
+    int code = 0;
+    const auto [end, error] = std::from_chars(at, last, code);
+    if (error != std::errc() || (kind != 'B' && kind != 'K'))
         return false;
-    at = end;
-    event.x = number_or_nan(at);
-    event.y = number_or_nan(at);
+    double where[2];
+    if (*end == ' ' && read_numbers(std::string(end + 1, last), where, 2)) {
+        event.x = where[0];
+        event.y = where[1];
+    }
     if (kind == 'B') {
         event.type = GNUPLOT_EVENT_CLICK;
-        event.button = static_cast<int>(code);
+        event.button = code;
     } else {
         event.type = GNUPLOT_EVENT_KEY;
-        event.key = static_cast<int>(code);
-        event.character = code > 0 && code < 256 ? static_cast<int>(code) : 0;
+        event.key = code;
+        event.character = code > 0 && code < 256 ? code : 0;
     }
     return true;
 }
@@ -256,7 +290,7 @@ int next_event(Handle &handle, gnuplot_event &event, int timeout_ms) {
 
 int wait_closed(Handle &handle, int timeout_ms) {
     const char *const consequence = "cannot wait for the window";
-    if (window_gone(handle.window, false))
+    if (window_gone(handle.window, true))
         return 0; // closed, and nothing plotted since
     const Deadline deadline(timeout_ms);
     if (send_waiting_frame(handle, deadline) == Outcome::ended) {
@@ -310,6 +344,10 @@ std::string callers_error(const Handle &handle, std::string error) {
     if (handle.window.close_bound && error == "load/eval nested too deeply")
         error.clear();
     return error;
+}
+
+bool pointer_heard(const Handle &handle) {
+    return handle.window.clicks_bound && !window_gone(handle.window, true);
 }
 
 bool is_window_terminal(const std::string &terminal) {

@@ -17,6 +17,7 @@
 #include <X11/Xlib.h>
 #include <gif_lib.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -156,6 +157,7 @@ TEST_F(WindowTest, ClicksKeysAndCloseArriveInOrderBesideAnswers) {
     on_each_terminal([&](const Terminal &terminal, unsigned long window) {
         ASSERT_EQ(gnuplot_listen(handle_, "a Return Left Button1 Button2"), 0);
         gnuplot_cmd(handle_, "set print '%s/printed'", runtime_dir_.path().c_str());
+        gnuplot_cmd(handle_, "set decimalsign locale \"de_DE.UTF-8\""); // coordinates with commas
         point_at(window, terminal, 3, 7);
         xdotool("click 1");
         const gnuplot_event click = next();
@@ -164,6 +166,8 @@ TEST_F(WindowTest, ClicksKeysAndCloseArriveInOrderBesideAnswers) {
         EXPECT_NEAR(click.x, 3, 0.1);
         EXPECT_NEAR(click.y, 7, 0.1);
         EXPECT_EQ(number("6*7"), 42); // answers still come between events
+        // A save draws elsewhere; clicks still map through the window's graph.
+        EXPECT_EQ(gnuplot_save(handle_, (runtime_dir_.path() + "/between.png").c_str()), 0);
         // Buttons 2 and 1 by turns, which no toolkit takes for double
         // clicks (as it would a click of button 1 after the one above).
         const int flood = 3000;
@@ -191,6 +195,7 @@ TEST_F(WindowTest, ClicksKeysAndCloseArriveInOrderBesideAnswers) {
         if (terminal.reopens) {                        // the caller's replot shows it again
             gnuplot_cmd(handle_, "replot");
             EXPECT_EQ(gnuplot_sync(handle_, guard_ms), 0);
+            EXPECT_EQ(gnuplot_wait_closed(handle_, 300), -1);
             const std::string again =
                 output_of("xdotool search --sync --onlyvisible --name " + title_);
             ask_to_close(std::strtoul(again.c_str(), nullptr, 10));
@@ -332,6 +337,21 @@ TEST(WindowlessTest, FileTerminalsAndEndedGnuplot) {
     EXPECT_EQ(test::read_file(data), "not the library's");
     std::remove(data.c_str());
     std::remove(spare.c_str());
+    // A frame that failed part way leaves no tail for the next one.
+    gnuplot_resetplot(handle);
+    const std::vector<double> rows(100000, 3.0);
+    ASSERT_EQ(gnuplot_plot_live(handle, x, x, 3, nullptr), 0);
+    ASSERT_EQ(gnuplot_plot_live(handle, x, x, 3, nullptr), 0); // the new spare
+    rlimit unlimited{}, small{200000, 0};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    small.rlim_max = unlimited.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_EQ(gnuplot_plot_live(handle, rows.data(), rows.data(), 100000, nullptr), -1);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    EXPECT_EQ(gnuplot_plot_live(handle, x, x, 3, nullptr), 0);
+    double tail = 0;
+    EXPECT_EQ(gnuplot_get_number(handle, "GPVAL_DATA_X_MAX", &tail, guard_ms), 0);
+    EXPECT_EQ(tail, 2);
     // A figure is a graph of its own: the next frame plots the curve anew.
     const double five[] = {1, 2, 3, 4, 5};
     gnuplot_set_layout(handle, 1, 1, nullptr);
@@ -342,9 +362,12 @@ TEST(WindowlessTest, FileTerminalsAndEndedGnuplot) {
     EXPECT_EQ(gnuplot_get_number(handle, "GPVAL_DATA_X_MAX", &x_max, guard_ms), 0);
     EXPECT_EQ(x_max, 2);
     EXPECT_EQ(gnuplot_wait_closed(handle, guard_ms), 0); // gif: no window
-    EXPECT_EQ(gnuplot_listen(handle, "a'"), -1);
-    EXPECT_STREQ(gnuplot_last_message(), "cannot bind this key name: not bound");
-    EXPECT_EQ(gnuplot_listen(handle, "NoSuchKey"), -1); // gnuplot-nox: no bind, no errors
+    // Names gnuplot would only warn about, or that would break the binding.
+    for (const char *names : {"a'", "a `", "NoSuchKey", "F13", "Close", "shift-Button1", "ctrl-"}) {
+        EXPECT_EQ(gnuplot_listen(handle, names), -1) << names;
+        EXPECT_STREQ(gnuplot_last_message(), "cannot bind this key name: not bound");
+    }
+    EXPECT_EQ(gnuplot_listen(handle, "ctrl-alt-F12"), -1); // gnuplot-nox: no bind, no errors
     EXPECT_STREQ(gnuplot_last_message(), "this gnuplot has no windows: not bound");
     EXPECT_EQ(gnuplot_sync(handle, guard_ms), 0);
     gnuplot_cmd(handle, "exit");

@@ -61,6 +61,11 @@ std::string callers_error(const Handle &handle, std::string error);
 // The window terminals.
 bool is_window_terminal(const std::string &terminal);
 
+// The caller hears clicks or keys, and the window is not known to be
+// closed: gnuplot maps the pointer through the graph it drew last, so a
+// save must draw the window's graph again after its file.
+bool pointer_heard(const Handle &handle);
+
 // Sends the live curve's waiting frame once gnuplot has answered the one
 // before, waiting for that no longer than deadline: answered once no frame
 // waits; timed_out or unfinished (the caller's command) while one still
