@@ -3,7 +3,8 @@
 // program can (back to back, and 1 ms apart), against gnuplot alone drawing
 // the same frames from prepared files (also beside a program as busy as a
 // caller making frames back to back: on a machine of few cores it takes one
-// from gnuplot, its window's helper and the X server alike); and how far the
+// from gnuplot, its window's helper and the X server alike), in rounds that
+// take turns; and how far the
 // curve on screen is behind the newest one handed over, read from the
 // screen's pixels after each call, and behind gnuplot's own answer when each
 // frame is waited for (the window helper's lag, beyond any caller's reach).
@@ -58,13 +59,13 @@ _GNUPLOT_CTRL_ *open_window(const Terminal &terminal, const std::string &title) 
 
 // Frames as fast as the program can make them, for run_time: drawn frames
 // per second.
-double live_rate(const Terminal &terminal, useconds_t pause_us, int &calls, int &dropped) {
+double live_rate(const Terminal &terminal, useconds_t pause_us) {
     _GNUPLOT_CTRL_ *h = open_window(terminal, "bench-live");
     std::vector<double> x(points), y(points);
     fill_frame(0, x, y);
     gnuplot_plot_live(h, x.data(), y.data(), points, nullptr);
     gnuplot_sync(h, -1);
-    calls = dropped = 0;
+    int calls = 0, dropped = 0;
     const double seconds = seconds_of([&] {
         const Clock::time_point end = Clock::now() + run_time;
         while (Clock::now() < end) {
@@ -254,19 +255,28 @@ bool use_windows(benchmark::State &state) {
     return true;
 }
 
-void gnuplot_alone(benchmark::State &state, Terminal terminal) {
+// Frames per second, medians of rounds that take turns, so that a change in
+// the machine's load shows in every way alike: gnuplot alone, gnuplot alone
+// beside a busy program, and the live curve back to back and 1 ms apart.
+void rates(benchmark::State &state, Terminal terminal) {
     if (!use_windows(state))
         return;
-    for (auto _ : state)
-        state.counters["frames_per_s"] = script_rate(terminal);
-}
-
-void gnuplot_alone_beside_producer(benchmark::State &state, Terminal terminal) {
-    if (!use_windows(state))
-        return;
+    constexpr int rounds = 3;
     for (auto _ : state) {
-        const BusyProducer producer;
-        state.counters["frames_per_s"] = script_rate(terminal);
+        std::vector<double> alone, beside, back_to_back, apart;
+        for (int round = 0; round < rounds; ++round) {
+            alone.push_back(script_rate(terminal));
+            {
+                const BusyProducer producer;
+                beside.push_back(script_rate(terminal));
+            }
+            back_to_back.push_back(live_rate(terminal, 0));
+            apart.push_back(live_rate(terminal, 1000));
+        }
+        state.counters["alone_fps"] = median(alone);
+        state.counters["beside_producer_fps"] = median(beside);
+        state.counters["back_to_back_fps"] = median(back_to_back);
+        state.counters["apart_fps"] = median(apart);
     }
 }
 
@@ -288,16 +298,11 @@ void gnuplot_lag(benchmark::State &state, Terminal terminal) {
         record_ages(state, frame_ages(terminal, 0, true));
 }
 
-void live(benchmark::State &state, Terminal terminal, useconds_t pause_us) {
+void ages(benchmark::State &state, Terminal terminal, useconds_t pause_us) {
     if (!use_windows(state))
         return;
-    for (auto _ : state) {
-        int calls = 0, dropped = 0;
-        state.counters["frames_per_s"] = live_rate(terminal, pause_us, calls, dropped);
-        state.counters["calls"] = calls;
-        state.counters["dropped"] = dropped;
+    for (auto _ : state)
         record_ages(state, frame_ages(terminal, pause_us, false));
-    }
 }
 
 // One run each, of seconds.
@@ -307,21 +312,13 @@ void once(benchmark::internal::Benchmark *registered) {
 
 } // namespace
 
-// A terminal's gnuplot alone first: its rate is the measure of both ways of
-// calling after it.
-BENCHMARK_CAPTURE(gnuplot_alone, x11, x11)->Name("window/x11_alone")->Apply(once);
-BENCHMARK_CAPTURE(gnuplot_alone_beside_producer, x11, x11)
-    ->Name("window/x11_alone_beside_producer")
-    ->Apply(once);
+BENCHMARK_CAPTURE(rates, x11, x11)->Name("window/x11_rates")->Apply(once);
 BENCHMARK_CAPTURE(gnuplot_lag, x11, x11)->Name("window/x11_gnuplot_lag")->Apply(once);
-BENCHMARK_CAPTURE(live, x11_back_to_back, x11, 0)->Name("window/x11_back_to_back")->Apply(once);
-BENCHMARK_CAPTURE(live, x11_1ms_apart, x11, 1000)->Name("window/x11_1ms_apart")->Apply(once);
-BENCHMARK_CAPTURE(gnuplot_alone, qt, qt)->Name("window/qt_alone")->Apply(once);
-BENCHMARK_CAPTURE(gnuplot_alone_beside_producer, qt, qt)
-    ->Name("window/qt_alone_beside_producer")
-    ->Apply(once);
+BENCHMARK_CAPTURE(ages, x11_back_to_back, x11, 0)->Name("window/x11_back_to_back")->Apply(once);
+BENCHMARK_CAPTURE(ages, x11_1ms_apart, x11, 1000)->Name("window/x11_1ms_apart")->Apply(once);
+BENCHMARK_CAPTURE(rates, qt, qt)->Name("window/qt_rates")->Apply(once);
 BENCHMARK_CAPTURE(gnuplot_lag, qt, qt)->Name("window/qt_gnuplot_lag")->Apply(once);
-BENCHMARK_CAPTURE(live, qt_back_to_back, qt, 0)->Name("window/qt_back_to_back")->Apply(once);
-BENCHMARK_CAPTURE(live, qt_1ms_apart, qt, 1000)->Name("window/qt_1ms_apart")->Apply(once);
+BENCHMARK_CAPTURE(ages, qt_back_to_back, qt, 0)->Name("window/qt_back_to_back")->Apply(once);
+BENCHMARK_CAPTURE(ages, qt_1ms_apart, qt, 1000)->Name("window/qt_1ms_apart")->Apply(once);
 
 } // namespace bench
