@@ -360,7 +360,9 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle);
  * reports (see Lines sent), so each event comes back on the answer pipe
  * beside the answers, in the order it happened, and waits in the handle (the
  * last 4096) until gnuplot_next_event() hands it over; syncs, saves and gets
- * go on working between events, and no `pause` is sent. Clicks of button 1 and
+ * go on working between events, and no `pause` is sent. gnuplot maps the
+ * pointer through the graph it drew last: after a save, clicks and keys carry
+ * the saved file's coordinates until the window is drawn again. Clicks of button 1 and
  * the close are bound by the first gnuplot_next_event() (the close alone by
  * gnuplot_wait_closed()): events before that are not heard. Like a request, a
  * binding leaves gnuplot's `print` on standard error. A binding of your own
@@ -413,8 +415,9 @@ int gnuplot_next_event(_GNUPLOT_CTRL_ *handle, gnuplot_event *event, int timeout
 
 /* Returns 0 once the user has closed the plot window, and at once when there is
  * none: no window terminal (asked of gnuplot), nothing plotted, or the close
- * seen and no plot or line of gnuplot_cmd() since (on x11, which reopens none,
- * any). */
+ * seen and no plot or live frame of the library's since (on x11, which reopens
+ * none, any). A line of gnuplot_cmd() that draws the window again (a replot)
+ * is not seen: plot through the library to wait for the new window. */
 int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
 
 /* Live data. gnuplot_plot_live() makes x and y the newest frame of the graph's
@@ -598,10 +601,6 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     if (exists("GPVAL_LAST_PLOT")) {set output <name>; <draw>} else {replot}
  *     unset output
  *     set terminal @<var>;undefine <var>
- *   and, while clicks or keys are heard (gnuplot_next_event(), gnuplot_listen())
- *   and the window is not known to be closed, a fifth, since gnuplot maps the
- *   pointer through the graph it drew last:
- *     if (GPVAL_TERM eq "qt" || GPVAL_TERM eq "wxt" || GPVAL_TERM eq "x11") {<draw>}
  *   <terminal> is pngcairo, svg, pdfcairo, epscairo or dumb, as the extension
  *   says; <var> is t and the seven letters or digits that tag the handle;
  *   <draw> is replot, or after gnuplot_end_layout() and before the next plot

@@ -44,7 +44,7 @@ void count_plot(_GNUPLOT_CTRL_ *handle, const char *verb) {
         figure_replaced(handle);
         handle_of(handle).graph_verb = verb;
     }
-    window_may_reopen(handle_of(handle));
+    window_redrawn(handle_of(handle));
     // Saturate rather than overflow: past the first plot only "replot" matters.
     if (handle->plot_count < INT_MAX)
         ++handle->plot_count;

@@ -149,7 +149,7 @@ Outcome send_replot(Handle &handle) {
     std::strcpy(replot.text, "replot");
     if (!send_line(&handle.record, replot))
         return Outcome::ended;
-    window_may_reopen(handle);
+    window_redrawn(handle);
     return post_frame_request(handle);
 }
 

@@ -1,7 +1,6 @@
 // Numbers as gnuplot reads them, short where that is exact and exact
 // always; and numbers as gnuplot's sprintf writes them back.
 #include <algorithm>
-#include <cctype>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -89,17 +88,23 @@ namespace {
 // to use ("set decimalsign locale"): a comma, or several bytes. No decimal
 // sign is a letter, a digit, a sign or a blank, so each run of other bytes
 // stands for one.
+// Letters and digits are ASCII's, whatever the caller's locale calls a
+// letter (in Latin-1, the first byte of a UTF-8 decimal sign is one).
+bool part_of_number(char c) {
+    const char lower = static_cast<char>(c | 0x20);
+    return (c >= '0' && c <= '9') || (lower >= 'a' && lower <= 'z') ||
+           (c != '\0' && std::strchr("+-. ", c) != nullptr);
+}
+
 std::string with_decimal_points(const std::string &text) {
     std::string plain;
     for (std::size_t at = 0; at < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[at]);
-        if (std::isalnum(c) != 0 || std::strchr("+-. ", c) != nullptr) {
+        if (part_of_number(text[at])) {
             plain += text[at++];
             continue;
         }
         plain += '.';
-        while (at < text.size() && std::isalnum(static_cast<unsigned char>(text[at])) == 0 &&
-               std::strchr("+-. ", text[at]) == nullptr)
+        while (at < text.size() && !part_of_number(text[at]))
             ++at;
     }
     return plain;

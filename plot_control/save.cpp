@@ -75,18 +75,11 @@ int save_graph(Handle &handle, const char *file_name) {
                        terminal_line);
     format_own_command(unset_output, "unset output");
     format_own_command(restore, "set terminal @%s;undefine %s", kept.c_str(), kept.c_str());
-    CommandLine redraw;
-    const bool window_again =
-        pointer_heard(handle) && format_own_command(redraw,
-                                                    "if (GPVAL_TERM eq \"qt\" || GPVAL_TERM eq "
-                                                    "\"wxt\" || GPVAL_TERM eq \"x11\") {%s}",
-                                                    draw_figure);
-    const CommandLine *const lines[] = {&terminal, &draw, &unset_output, &restore, &redraw};
+    const CommandLine *const lines[] = {&terminal, &draw, &unset_output, &restore};
     const SignalBlock no_size_kill(SIGXFSZ);
     EveryPointDrawn every_point(handle);
     Answer answer;
-    const Outcome outcome = ask_gnuplot(
-        handle, {}, lines, std::size(lines) - (window_again ? 0 : 1), Deadline(-1), answer);
+    const Outcome outcome = ask_gnuplot(handle, {}, lines, std::size(lines), Deadline(-1), answer);
     gnuplot_has_answered(handle.files, handle.reply.answered);
     if (outcome != Outcome::answered) {
         report_failure(outcome, "not saved");

@@ -3,7 +3,6 @@
 // reply channel, where it waits beside the answers until handed over. A
 // window's close is known only so: no variable of gnuplot's tells it.
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -85,15 +84,15 @@ bool special_key(const std::string &key) {
     const bool function_key =
         key.size() >= 2 && key.size() <= 3 && key[0] == 'F' && key[1] >= '1' && key[1] <= '9' &&
         (key.size() == 2 || (key[1] == '1' && key[2] >= '0' && key[2] <= '2'));
-    const bool keypad_digit = key.size() == 4 && key.compare(0, 3, "KP_") == 0 &&
-                              std::isdigit(static_cast<unsigned char>(key[3])) != 0;
+    const bool keypad_digit =
+        key.size() == 4 && key.compare(0, 3, "KP_") == 0 && key[3] >= '0' && key[3] <= '9';
     return function_key || keypad_digit ||
            std::find(std::begin(special_keys), std::end(special_keys), key) !=
                std::end(special_keys);
 }
 
 // A key as gnuplot names it, after any of the modifiers ctrl-, alt- and
-// shift-: one visible character (none that the binding's quotes or
+// shift-: one visible ASCII character (none that the binding's quotes or
 // gnuplot's backquote substitution would take), or a special key's name.
 // Buttons 1 to 3 come bare.
 bool valid_key_name(const std::string &name) {
@@ -111,8 +110,7 @@ bool valid_key_name(const std::string &name) {
     }
     const std::string rest = name.substr(key);
     if (rest.size() == 1)
-        return std::isgraph(static_cast<unsigned char>(rest[0])) != 0 &&
-               std::strchr("'\"\\`", rest[0]) == nullptr;
+        return rest[0] > ' ' && rest[0] < 0x7f && std::strchr("'\"\\`", rest[0]) == nullptr;
     return key == 0 ? button_named(rest) != 0 || special_key(rest) : special_key(rest);
 }
 
@@ -254,10 +252,10 @@ bool read_event(const std::string &payload, gnuplot_event &event) {
     return true;
 }
 
-// Gone: closed, and no plot or line since that could open it again (x11's
-// do not).
+// Gone: closed, and no plot of the library's since that opened it again
+// (x11's do not). A caller's line may have, or not: it is not waited on.
 bool window_gone(const WindowEvents &window, bool reopens) {
-    return window.closed && !(reopens && window.sent_since_close);
+    return window.closed && !(reopens && window.drawn_since_close);
 }
 
 Outcome wait_for_events(Handle &handle, const Deadline &deadline,
@@ -326,10 +324,10 @@ void take_window_event(Handle &handle, const std::string &payload) {
     if (!read_event(payload, event))
         return;
     if (event.type == GNUPLOT_EVENT_CLOSE) {
-        if (window_gone(window, true))
+        if (window.closed && !window.sent_since_close)
             return; // the same close again
         window.closed = true;
-        window.sent_since_close = false;
+        window.sent_since_close = window.drawn_since_close = false;
     }
     if (window.queue.size() == most_events_kept)
         window.queue.pop_front();
@@ -340,14 +338,14 @@ void window_may_reopen(Handle &handle) {
     handle.window.sent_since_close = true;
 }
 
+void window_redrawn(Handle &handle) {
+    handle.window.sent_since_close = handle.window.drawn_since_close = true;
+}
+
 std::string callers_error(const Handle &handle, std::string error) {
     if (handle.window.close_bound && error == "load/eval nested too deeply")
         error.clear();
     return error;
-}
-
-bool pointer_heard(const Handle &handle) {
-    return handle.window.clicks_bound && !window_gone(handle.window, true);
 }
 
 bool is_window_terminal(const std::string &terminal) {

@@ -24,8 +24,9 @@ struct WindowEvents {
     int has_mouse = -1;              // gnuplot has bind: 1 or 0; -1 before asked
     bool close_bound = false;        // the bindings sent so far
     bool clicks_bound = false;
-    bool closed = false;           // a Close has come
-    bool sent_since_close = false; // and a plot or a caller's line went out after it
+    bool closed = false;            // a Close has come
+    bool sent_since_close = false;  // and a plot or a caller's line went out after it
+    bool drawn_since_close = false; // a plot or live frame of the library's did
 };
 
 // One curve whose data each frame replaces: the newest frame goes out once
@@ -43,8 +44,13 @@ struct LiveCurve {
 // Files an event's record, as a binding printed it.
 void take_window_event(Handle &handle, const std::string &payload);
 
-// A plot or a caller's line went out: a window closed before may open again.
+// A caller's line went out: a window closed before may open again, so a
+// close that follows counts anew.
 void window_may_reopen(Handle &handle);
+
+// A plot or live frame of the library's went out: a window closed before
+// shows again.
+void window_redrawn(Handle &handle);
 
 // The caller sent a line, which may change the terminal or open a closed
 // window: the live curve's frames wait for the next frame's answer to tell.
@@ -60,11 +66,6 @@ std::string callers_error(const Handle &handle, std::string error);
 
 // The window terminals.
 bool is_window_terminal(const std::string &terminal);
-
-// The caller hears clicks or keys, and the window is not known to be
-// closed: gnuplot maps the pointer through the graph it drew last, so a
-// save must draw the window's graph again after its file.
-bool pointer_heard(const Handle &handle);
 
 // Sends the live curve's waiting frame once gnuplot has answered the one
 // before, waiting for that no longer than deadline: answered once no frame
