@@ -649,7 +649,7 @@ void gnuplot_plot_once(const char *title, const char *style, const char *x_label
  *     plot "<file>"<t> with <style>
  * gnuplot_listen(), gnuplot_next_event() and gnuplot_wait_closed(), the first
  *   time each binding is needed, in <request>s of up to five bindings:
- *     if (<m>) {bind "Close" 'set print "/dev/fd/3";print "<tag>0WC<tag>";unset print'}
+ *     if (<m>) {bind "Close" 'set print "/dev/fd/3";print "<tag>0WC".GPVAL_TERM."<tag>";unset print'}
  *     if (<m>) {bind "Button<b>" 'set print "/dev/fd/3";print sprintf("<tag>0WB<b> %.17g %.17g<tag>",MOUSE_X,MOUSE_Y);unset print'}
  *     if (<m>) {bind "<key>" 'set print "/dev/fd/3";print sprintf("<tag>0WK%d %.17g %.17g<tag>",MOUSE_KEY,exists("MOUSE_X")?MOUSE_X:NaN,exists("MOUSE_Y")?MOUSE_Y:NaN);unset print'}
  *   <tag> being the seven letters or digits that tag the handle, after a c;

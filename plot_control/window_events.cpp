@@ -56,9 +56,11 @@ std::string key_binding(const ReplyChannel &reply, const std::string &name) {
                                           "exists(\"MOUSE_Y\")?MOUSE_Y:NaN"));
 }
 
+// With the terminal that closed: x11 opens no window again for a plot.
 std::string close_binding(const ReplyChannel &reply) {
     const std::string tag = reply.tag;
-    return binding_for("Close", "\"" + tag + "0" + window_event_kind + "C" + tag + "\"");
+    return binding_for("Close",
+                       "\"" + tag + "0" + window_event_kind + "C\".GPVAL_TERM.\"" + tag + "\"");
 }
 
 // The button of "Button1" to "Button3", else 0.
@@ -219,7 +221,7 @@ int listen_to(Handle &handle, const char *names) {
     return send_bindings(handle, bindings, Deadline(-1), "not bound");
 }
 
-// "B<button> <x> <y>", "K<code> <x> <y>" or "C". The numbers come with
+// "B<button> <x> <y>", "K<code> <x> <y>" or "C<terminal>". The numbers come with
 // gnuplot's decimal sign, which the caller's locale need not share.
 bool read_event(const std::string &payload, gnuplot_event &event) {
     event = {};
@@ -255,7 +257,16 @@ bool read_event(const std::string &payload, gnuplot_event &event) {
 // Gone: closed, and no plot of the library's since that opened it again
 // (x11's do not). A caller's line may have, or not: it is not waited on.
 bool window_gone(const WindowEvents &window, bool reopens) {
-    return window.closed && !(reopens && window.drawn_since_close);
+    return window.closed && !(reopens && !window.closed_for_good && window.drawn_since_close);
+}
+
+// The terminal, or "" before any plot. gnuplot may misread a line that it
+// reads while a window closes, and then answers with an error: asked twice.
+bool terminal_of_graph(Handle &handle, const Deadline &deadline, Answer &answer) {
+    const Asked asked{Asked::text, "exists(\"GPVAL_LAST_PLOT\")?GPVAL_TERM:\"\""};
+    return value_of(handle, asked, deadline.left_ms(), answer) ||
+           (answer.outcome == Outcome::answered &&
+            value_of(handle, asked, deadline.left_ms(), answer));
 }
 
 Outcome wait_for_events(Handle &handle, const Deadline &deadline,
@@ -296,8 +307,7 @@ int wait_closed(Handle &handle, int timeout_ms) {
         return -1;
     }
     Answer answer;
-    if (!value_of(handle, {Asked::text, "exists(\"GPVAL_LAST_PLOT\")?GPVAL_TERM:\"\""},
-                  deadline.left_ms(), answer)) {
+    if (!terminal_of_graph(handle, deadline, answer)) {
         if (answer.outcome == Outcome::ended || answer.outcome == Outcome::unfinished)
             report_failure(answer.outcome, consequence);
         return -1;
@@ -327,6 +337,7 @@ void take_window_event(Handle &handle, const std::string &payload) {
         if (window.closed && !window.sent_since_close)
             return; // the same close again
         window.closed = true;
+        window.closed_for_good = payload == "Cx11";
         window.sent_since_close = window.drawn_since_close = false;
     }
     if (window.queue.size() == most_events_kept)

@@ -27,6 +27,7 @@ struct WindowEvents {
     bool closed = false;            // a Close has come
     bool sent_since_close = false;  // and a plot or a caller's line went out after it
     bool drawn_since_close = false; // a plot or live frame of the library's did
+    bool closed_for_good = false;   // on x11, where plots open no window again
 };
 
 // One curve whose data each frame replaces: the newest frame goes out once
