@@ -362,12 +362,13 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle);
  * last 4096) until gnuplot_next_event() hands it over; syncs, saves and gets
  * go on working between events, and no `pause` is sent. gnuplot maps the
  * pointer through the graph it drew last: after a save, clicks and keys carry
- * the saved file's coordinates until the window is drawn again. Clicks of button 1 and
- * the close are bound by the first gnuplot_next_event() (the close alone by
- * gnuplot_wait_closed()): events before that are not heard. Like a request, a
- * binding leaves gnuplot's `print` on standard error. A binding of your own
- * for the same key or button, or "reset bind", replaces the library's. Button
- * bindings do not fire on 3-D plots. A close that comes again before a plot or
+ * the saved file's coordinates until the window is drawn again. Clicks of
+ * button 1 and the close are bound by the first gnuplot_next_event() (the
+ * close alone by gnuplot_wait_closed()): events before that are not heard.
+ * Like a request, a binding leaves gnuplot's `print` on standard error. A
+ * binding of your own for the same key or button, or "reset bind", replaces
+ * the library's. Button bindings do not fire on 3-D plots. A close that comes
+ * again before a plot or
  * a line of gnuplot_cmd() (x11 reports a destroyed window's up to three times;
  * qt and wxt report none, only a window manager's close) counts once; after
  * one (a replot that reopened the window) it counts anew.
@@ -428,8 +429,9 @@ int gnuplot_wait_closed(_GNUPLOT_CTRL_ *handle, int timeout_ms);
  * zoom never reads half a frame), and sends replot and a request, without
  * waiting. So a later frame keeps the first one's title and style, and
  * redraws the graph as gnuplot has it: after a plot of your own through
- * gnuplot_cmd(), that plot, without the curve, until a reset. Until the terminal is known to be a window, each request's answer
- * tells the terminal the frame went to; then it is a bare sync.
+ * gnuplot_cmd(), that plot, without the curve, until a reset. Until the
+ * terminal is known to be a window, each request's answer tells the terminal
+ * the frame went to; then it is a bare sync.
  * In a window (as the last answer says, and no line of gnuplot_cmd() since,
  * which may switch the terminal: until the next frame's answer, frames wait
  * for the one before) only one frame is in flight: while gnuplot has

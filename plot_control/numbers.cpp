@@ -84,10 +84,6 @@ char *format_command_number(char *first, double value) {
 
 namespace {
 
-// gnuplot's sprintf writes the decimal sign of the locale gnuplot was told
-// to use ("set decimalsign locale"): a comma, or several bytes. No decimal
-// sign is a letter, a digit, a sign or a blank, so each run of other bytes
-// stands for one.
 // Letters and digits are ASCII's, whatever the caller's locale calls a
 // letter (in Latin-1, the first byte of a UTF-8 decimal sign is one).
 bool part_of_number(char c) {
@@ -96,6 +92,10 @@ bool part_of_number(char c) {
            (c != '\0' && std::strchr("+-. ", c) != nullptr);
 }
 
+// gnuplot's sprintf writes the decimal sign of the locale gnuplot was told
+// to use ("set decimalsign locale"): a comma, or several bytes. No decimal
+// sign is a letter, a digit, a sign or a blank, so each run of other bytes
+// stands for one.
 std::string with_decimal_points(const std::string &text) {
     std::string plain;
     for (std::size_t at = 0; at < text.size();) {
