@@ -368,10 +368,10 @@ void gnuplot_close(_GNUPLOT_CTRL_ *handle);
  * Like a request, a binding leaves gnuplot's `print` on standard error. A
  * binding of your own for the same key or button, or "reset bind", replaces
  * the library's. Button bindings do not fire on 3-D plots. A close that comes
- * again before a plot or
- * a line of gnuplot_cmd() (x11 reports a destroyed window's up to three times;
- * qt and wxt report none, only a window manager's close) counts once; after
- * one (a replot that reopened the window) it counts anew.
+ * again before a plot or a line of gnuplot_cmd() (x11 reports a destroyed
+ * window's up to three times; qt and wxt report none, only a window manager's
+ * close) counts once; after one (a replot that reopened the window) it counts
+ * anew.
  * Unread events wait in the handle (the newest 4096; older ones are lost) and
  * in the answer pipe (1 MiB where the system allows, some ten thousand events):
  * past that gnuplot waits to write, then runs the events it missed nested and
